@@ -1,0 +1,45 @@
+#include "export/scan_callback.h"
+
+#include "export/mesh_processor.h"
+#include "host/element_handle.h"
+#include "host/polyface.h"
+#include "records/attribute_record.h"
+#include "records/component_record.h"
+#include "records/geometry_record.h"
+#include "records/output_folders.h"
+
+namespace {
+
+// Every facet a triangle, on planes and curved surfaces alike: the geometry record reads the
+// point indices in blocks of four.
+IFacetOptionsPtr createFacetOptions() {
+  IFacetOptionsPtr options = IFacetOptions::Create();
+  options->SetEdgeHiding(false);
+  options->SetIgnoreFaceMaterialAttachments(true);
+  options->SetMaxPerFace(3);
+  options->SetCurvedSurfaceMaxPerFace(3);
+  options->SetNormalsRequired(true);
+  return options;
+}
+
+void writeRecords(WCharCP mainFolder, ElementHandleCR element,
+                  const bvector<PolyfaceHeaderPtr>& meshes) {
+  WString mainFolderPath(mainFolder);
+  WString elementFolder;
+  // A folder that can't be made shows when its record files can't be written.
+  createElementFolder(elementFolder, mainFolderPath.c_str(), element);
+  writeGeometryRecord(elementFolder, element, meshes);
+  writeComponentRecord(elementFolder, element);
+  writeAttributeRecord(elementFolder, element);
+}
+
+}  // namespace
+
+int exportElement(ElementRefBase* elementRef, CallbackArgP argument, ScanCriteria* criteria) {
+  ElementHandle element(elementRef, criteria->GetModelRef());
+  IFacetOptionsPtr options = createFacetOptions();
+  bvector<PolyfaceHeaderPtr> meshes;
+  if (collectMeshes(meshes, element, options.get()))
+    writeRecords(static_cast<WCharCP>(argument), element, meshes);
+  return 0;
+}

@@ -1,0 +1,18 @@
+// Writes designs back in the design format, so that a design written and read again is the
+// same design.
+#pragma once
+
+#include <string>
+
+#include "host/design.h"
+
+namespace host {
+
+// The design as design text (UTF-8 JSON).
+std::string DesignToText(const DesignFile& design);
+
+// Writes the design to localPath through the current file system; false with *error set
+// when the file can't be written completely (a partly written file is removed).
+bool SaveDesignFile(const DesignFile& design, const std::string& localPath, std::string* error);
+
+}  // namespace host

@@ -1,0 +1,172 @@
+#include "host/wstring.h"
+
+#include <climits>
+#include <cstring>
+#include <cwchar>
+#include <cwctype>
+
+namespace {
+
+bool equalIgnoringCase(wchar_t a, wchar_t b) { return std::towlower(a) == std::towlower(b); }
+
+// Appends the locale bytes of one wide character, or '?' when the locale can't encode it.
+void appendLocaleChar(std::string& out, wchar_t c, std::mbstate_t& state) {
+  char bytes[MB_LEN_MAX];
+  size_t n = std::wcrtomb(bytes, c, &state);
+  if (n == static_cast<size_t>(-1)) {
+    state = std::mbstate_t{};
+    out.push_back('?');
+    return;
+  }
+  out.append(bytes, n);
+}
+
+void appendUtf8(std::string& out, char32_t c) {
+  if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+}  // namespace
+
+WString::WString(const char* text, bool isUtf8) {
+  if (isUtf8)
+    assign(BeStringUtilities::Utf8ToWChar(text));
+  else
+    AssignA(text);
+}
+
+WString::WString(const char* text, BentleyCharEncoding encoding)
+    : WString(text, encoding == BentleyCharEncoding::Utf8) {}
+
+WString& WString::AssignA(const char* text) {
+  WString wide;
+  BeStringUtilities::CurrentLocaleCharToWChar(wide, text);
+  assign(wide);
+  return *this;
+}
+
+WString& WString::AppendA(const char* text) {
+  WString wide;
+  BeStringUtilities::CurrentLocaleCharToWChar(wide, text);
+  append(wide);
+  return *this;
+}
+
+bool WString::EndsWithI(WCharCP suffix) const {
+  size_t n = std::wcslen(suffix);
+  if (n > size()) return false;
+  for (size_t i = 0; i < n; ++i)
+    if (!equalIgnoringCase((*this)[size() - n + i], suffix[i])) return false;
+  return true;
+}
+
+bool WString::StartsWithI(WCharCP prefix) const {
+  size_t n = std::wcslen(prefix);
+  if (n > size()) return false;
+  for (size_t i = 0; i < n; ++i)
+    if (!equalIgnoringCase((*this)[i], prefix[i])) return false;
+  return true;
+}
+
+size_t WString::ReplaceAll(WCharCP from, WCharCP to) {
+  size_t fromLength = std::wcslen(from);
+  if (fromLength == 0) return 0;
+  size_t toLength = std::wcslen(to);
+  size_t count = 0;
+  for (size_t at = find(from); at != npos; at = find(from, at + toLength)) {
+    replace(at, fromLength, to);
+    ++count;
+  }
+  return count;
+}
+
+char* BeStringUtilities::WCharToCurrentLocaleChar(char* out, WCharCP in, size_t outSize) {
+  if (outSize == 0) return out;
+  std::string text;
+  std::mbstate_t state{};
+  size_t kept = 0;  // bytes of whole characters that fit
+  for (WCharCP p = in; p && *p; ++p) {
+    appendLocaleChar(text, *p, state);
+    if (text.size() > outSize - 1) break;
+    kept = text.size();
+  }
+  std::memcpy(out, text.data(), kept);
+  out[kept] = '\0';
+  return out;
+}
+
+AString& BeStringUtilities::WCharToCurrentLocaleChar(AString& out, WCharCP in) {
+  out.clear();
+  std::mbstate_t state{};
+  for (WCharCP p = in; p && *p; ++p) appendLocaleChar(out, *p, state);
+  return out;
+}
+
+WString& BeStringUtilities::CurrentLocaleCharToWChar(WString& out, const char* in) {
+  out.clear();
+  if (!in) return out;
+  std::mbstate_t state{};
+  const char* p = in;
+  size_t left = std::strlen(in);
+  while (left > 0) {
+    wchar_t c;
+    size_t n = std::mbrtowc(&c, p, left, &state);
+    if (n == static_cast<size_t>(-1) || n == static_cast<size_t>(-2)) {
+      state = std::mbstate_t{};
+      out.push_back(L'\uFFFD');
+      n = 1;
+    } else {
+      out.push_back(c);
+      if (n == 0) n = 1;
+    }
+    p += n;
+    left -= n;
+  }
+  return out;
+}
+
+std::string BeStringUtilities::WCharToUtf8(WCharCP in) {
+  std::string out;
+  for (WCharCP p = in; p && *p; ++p) appendUtf8(out, static_cast<char32_t>(*p));
+  return out;
+}
+
+WString BeStringUtilities::Utf8ToWChar(const char* in) {
+  WString out;
+  if (!in) return out;
+  const auto* p = reinterpret_cast<const unsigned char*>(in);
+  while (*p) {
+    char32_t c = *p;
+    int extra = c < 0x80 ? 0 : (c >> 5) == 0x6 ? 1 : (c >> 4) == 0xE ? 2 : (c >> 3) == 0x1E ? 3 : -1;
+    if (extra < 0) {
+      out.push_back(L'\uFFFD');
+      ++p;
+      continue;
+    }
+    c &= extra == 0 ? 0x7F : (0x3F >> extra);
+    int i = 1;
+    for (; i <= extra && (p[i] & 0xC0) == 0x80; ++i) c = (c << 6) | (p[i] & 0x3F);
+    if (i <= extra) {
+      out.push_back(L'\uFFFD');
+      p += i;
+      continue;
+    }
+    out.push_back(static_cast<wchar_t>(c));
+    p += extra + 1;
+  }
+  return out;
+}

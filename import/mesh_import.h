@@ -1,0 +1,11 @@
+// The import command: the geometry records in the sub-folders of a folder become coloured
+// mesh elements of the active model.
+#pragma once
+
+#include "host/host_types.h"
+
+// Command handler; folderName is the text given with the command.
+void importCommand(WCharCP folderName);
+
+// Imports the geo.json of one sub-folder; subFolderPath ends with a backslash.
+void importGeometryRecord(WCharCP subFolderPath);

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that the build needs (only those missing), then configures
+# and builds. Usage: scripts/setup.sh [BUILD_DIR] [extra cmake arguments...]
+# TOLVANE_SANITIZE=ON builds with AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(cmake ninja-build g++ pkg-config binutils libjsoncpp-dev libgtest-dev libgmock-dev
+          libbenchmark-dev)
+missing=()
+for package in "${packages[@]}"; do
+  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
+done
+if ((${#missing[@]})); then
+  echo "setup: installing ${missing[*]}" >&2
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+build_dir="${1:-build}"
+shift || true
+sanitize="${TOLVANE_SANITIZE:-OFF}"
+benchmarks=ON
+[[ "$sanitize" == ON ]] && benchmarks=OFF  # benchmarks mean nothing under the sanitizers
+cmake -S . -B "$build_dir" -G Ninja -DTOLVANE_SANITIZE="$sanitize" -DTOLVANE_BENCHMARKS="$benchmarks" "$@" >/dev/null
+cmake --build "$build_dir" -j"$(nproc)"
