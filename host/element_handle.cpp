@@ -55,6 +55,9 @@ bool DisplayHandler::GetBasisRange(ElementHandleCR element, DRange3d& range) {
   return true;
 }
 
+MSElementDescr::MSElementDescr() = default;
+MSElementDescr::~MSElementDescr() = default;
+
 void MSElementDescr::Release() {
   owned.reset();
   el = MSElement{};

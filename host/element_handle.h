@@ -26,6 +26,8 @@ using MSElementCP = const MSElement*;
 
 // An element held in memory by a handle rather than stored in a model.
 struct MSElementDescr {
+  MSElementDescr();
+  ~MSElementDescr();
   MSElement el;
   std::unique_ptr<host::Element> owned;
   // Frees the descriptor and the element it holds.

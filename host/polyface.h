@@ -66,7 +66,9 @@ using PolyfaceQueryCR = const PolyfaceQuery&;
 class PolyfaceHeader;
 using PolyfaceHeaderPtr = RefCountedPtr<PolyfaceHeader>;
 
-class PolyfaceHeader : public PolyfaceQuery, public RefCountedBase {
+// The count comes first: GCC misreads the counted base's `delete this` (free-nonheap-object)
+// when that base sits at an offset inside the object.
+class PolyfaceHeader : public RefCountedBase, public PolyfaceQuery {
  public:
   // A new, empty mesh whose faces are terminated by 0.
   static PolyfaceHeaderPtr CreateVariableSizeIndexed();
