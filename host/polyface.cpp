@@ -1,0 +1,108 @@
+#include "host/polyface.h"
+
+#include <cmath>
+#include <cstdlib>
+
+IFacetOptionsPtr IFacetOptions::Create() { return IFacetOptionsPtr(new IFacetOptions()); }
+
+// A face is a maximal run of non-zero indices: in a variable-size mesh the terminators end
+// the runs; a last face without its terminator still counts. In a fixed-size mesh each block
+// of numPerFace entries is a face (shorter faces are padded with zeros).
+size_t PolyfaceQuery::GetNumFacet() const {
+  if (m_numPerFace > 0) return m_pointIndex.size() / static_cast<size_t>(m_numPerFace);
+  size_t faces = 0;
+  bool inFace = false;
+  for (int32_t index : m_pointIndex) {
+    if (index != 0 && !inFace) ++faces;
+    inFace = index != 0;
+  }
+  return faces;
+}
+
+PolyfaceHeaderPtr PolyfaceHeader::CreateVariableSizeIndexed() {
+  return PolyfaceHeaderPtr(new PolyfaceHeader());
+}
+
+PolyfaceHeaderPtr PolyfaceHeader::CreateIndexedMesh(int numPerFace, const bvector<DPoint3d>& points,
+                                                    const bvector<int>& indices) {
+  PolyfaceHeaderPtr mesh(new PolyfaceHeader());
+  mesh->m_numPerFace = numPerFace > 0 ? numPerFace : 0;
+  mesh->m_points = points;
+  mesh->m_pointIndex.assign(indices.begin(), indices.end());
+  return mesh;
+}
+
+void PolyfaceHeader::CopyFrom(PolyfaceQueryCR source) {
+  if (&source == static_cast<PolyfaceQuery*>(this)) return;
+  m_points.assign(source.GetPointCP(), source.GetPointCP() + source.GetPointCount());
+  m_pointIndex.assign(source.GetPointIndexCP(),
+                      source.GetPointIndexCP() + source.GetPointIndexCount());
+  m_normals.assign(source.GetNormalCP(), source.GetNormalCP() + source.GetNormalCount());
+  m_numPerFace = source.GetNumPerFace();
+}
+
+void PolyfaceHeader::AddIndexedFace(const int32_t* indices, size_t count) {
+  m_pointIndex.insert(m_pointIndex.end(), indices, indices + count);
+  m_pointIndex.push_back(0);
+}
+
+namespace {
+
+// Reverses one face in place. A negative index hides the edge that leaves its point for the
+// next point of the face, so each sign moves along with its edge: the edge (a[k], a[k+1])
+// becomes (a[k+1], a[k]) and its mark goes to a[k+1].
+void ReverseFace(int32_t* face, size_t count) {
+  if (count < 2) return;
+  bvector<int32_t> original(face, face + count);
+  for (size_t j = 0; j < count; ++j) {
+    int32_t point = std::abs(original[count - 1 - j]);
+    bool hidden = original[(2 * count - 2 - j) % count] < 0;
+    face[j] = hidden ? -point : point;
+  }
+}
+
+// Normals follow the inverse transpose of the linear part, so that they stay perpendicular
+// to the moved faces. The cofactor matrix is that inverse scaled by the determinant.
+DVec3d TransformNormal(const Transform& transform, const DVec3d& normal) {
+  const auto& m = transform.form3d;
+  double c[3][3];
+  for (int row = 0; row < 3; ++row) {
+    for (int col = 0; col < 3; ++col) {
+      int r1 = (row + 1) % 3, r2 = (row + 2) % 3, c1 = (col + 1) % 3, c2 = (col + 2) % 3;
+      c[row][col] = m[r1][c1] * m[r2][c2] - m[r1][c2] * m[r2][c1];
+    }
+  }
+  double det = m[0][0] * c[0][0] + m[0][1] * c[0][1] + m[0][2] * c[0][2];
+  DVec3d out = {c[0][0] * normal.x + c[0][1] * normal.y + c[0][2] * normal.z,
+                c[1][0] * normal.x + c[1][1] * normal.y + c[1][2] * normal.z,
+                c[2][0] * normal.x + c[2][1] * normal.y + c[2][2] * normal.z};
+  if (det == 0) out = transform.MultiplyMatrixOnly(normal);
+  double length = std::sqrt(out.x * out.x + out.y * out.y + out.z * out.z);
+  if (length == 0) return out;
+  double scale = (det < 0 ? -1.0 : 1.0) / length;
+  return {out.x * scale, out.y * scale, out.z * scale};
+}
+
+}  // namespace
+
+void PolyfaceHeader::Transform(const ::Transform& transform, bool reverseIndicesIfMirrored) {
+  for (DPoint3d& point : m_points) point = transform.Multiply(point);
+  for (DVec3d& normal : m_normals) normal = TransformNormal(transform, normal);
+  if (!reverseIndicesIfMirrored || !transform.IsMirror()) return;
+  if (m_numPerFace > 0) {
+    size_t block = static_cast<size_t>(m_numPerFace);
+    for (size_t start = 0; start + block <= m_pointIndex.size(); start += block) {
+      size_t used = 0;
+      while (used < block && m_pointIndex[start + used] != 0) ++used;
+      ReverseFace(&m_pointIndex[start], used);
+    }
+    return;
+  }
+  size_t start = 0;
+  for (size_t i = 0; i <= m_pointIndex.size(); ++i) {
+    if (i == m_pointIndex.size() || m_pointIndex[i] == 0) {
+      if (i > start) ReverseFace(&m_pointIndex[start], i - start);
+      start = i + 1;
+    }
+  }
+}
