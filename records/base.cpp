@@ -1,0 +1,56 @@
+#include "records/base.h"
+
+#include <cstdint>
+#include <limits>
+#include <string>
+
+#include "app/message.h"
+#include "host/wstring.h"
+#include "records/record_text.h"
+
+namespace {
+
+// The file's narrow name: locale text of the whole path, never cut, so that a long path
+// opens its own file and not one named by a prefix of it.
+AString narrowFileName(WCharCP path) {
+  AString narrow;
+  BeStringUtilities::WCharToCurrentLocaleChar(narrow, path);
+  return narrow;
+}
+
+enum class WriteOutcome { Written, NotOpened, CutShort };
+
+// Writes all of text to a new file in one write. CutShort: the file was created but not every
+// byte reached it, or it could not be closed cleanly.
+WriteOutcome writeWholeFile(const AString& narrowName, const std::string& text) {
+  if (text.size() > std::numeric_limits<uint32_t>::max()) return WriteOutcome::NotOpened;
+  BeFile file;
+  if (file.Create(narrowName.c_str()) != BeFileStatus::Success) return WriteOutcome::NotOpened;
+  const uint32_t size = static_cast<uint32_t>(text.size());
+  uint32_t written = 0;
+  const bool wrote =
+      file.Write(&written, text.data(), size) == BeFileStatus::Success && written == size;
+  const bool closed = file.Close() == BeFileStatus::Success;
+  return wrote && closed ? WriteOutcome::Written : WriteOutcome::CutShort;
+}
+
+}  // namespace
+
+void writeJsonFile(WCharCP path, const Json::Value& document) {
+  if (!path) path = L"";
+  const WriteOutcome outcome = writeWholeFile(narrowFileName(path), toRecordText(document));
+  if (outcome == WriteOutcome::Written) return;
+  // A file cut short would be read back as a different document; none is better. A file that
+  // could not be opened was not touched and is left as it was.
+  if (outcome == WriteOutcome::CutShort) BeFileName::BeDeleteFile(path);
+  printMessage("Can't write file %S", path);
+}
+
+void readJsonFile(Json::Value& document, const BeFileName& path) {
+  std::string text;
+  BeFile::ReadEntireFile(text, narrowFileName(path.c_str()).c_str());
+  // The text is handed over by its bounds, so a zero or 0xFF byte inside it is parsed like any
+  // other byte and does not end the document early.
+  Json::Reader reader;
+  reader.parse(text.data(), text.data() + text.size(), document, false);
+}

@@ -1,0 +1,21 @@
+// The application's file operations: one JSON document to one record file, and back.
+#pragma once
+
+#include <json/json.h>
+
+#include "host/file_name.h"
+#include "host/host_types.h"
+
+// Writes the document to the file at path (a wide, zero-terminated full file name) in the
+// record text form, creating the file or replacing everything it held. The folder must exist.
+// Nothing is returned: a file that can't be created or fully written is reported with
+// "Can't write file %S" in the message output, and what was written of it is removed, so a
+// record file is either whole or absent.
+void writeJsonFile(WCharCP path, const Json::Value& document);
+
+// Reads the whole file at path and parses all of its text into document (the caller's, null on
+// entry), with the reader's default features (comments allowed and skipped, any value as the
+// root) and comments not collected. Nothing is returned or reported: a file that can't be read
+// leaves the document null, and a syntax error leaves what was parsed before it. The caller
+// judges the outcome by the document alone.
+void readJsonFile(Json::Value& document, const BeFileName& path);

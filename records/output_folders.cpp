@@ -1,0 +1,89 @@
+#include "records/output_folders.h"
+
+#include <sstream>
+#include <string>
+
+#include "host/dgn_model.h"
+#include "host/file_name.h"
+
+namespace {
+
+constexpr int kRefused = static_cast<int>(BeFileNameStatus::IllegalName);
+
+// A stem that would put the main output folder at C:\Temp itself or above it.
+bool namesTempOrAbove(const WString& stem) { return stem.empty() || stem == L"." || stem == L".."; }
+
+// Removes what an earlier export left at path, then creates the folder (and any missing
+// parents). A failed removal is not reported: the creation that follows decides the outcome.
+int replaceFolder(const WString& path) {
+  if (BeFileName::DoesPathExist(path.c_str())) BeFileName::EmptyAndRemoveDirectory(path.c_str());
+  return static_cast<int>(BeFileName::CreateNewDirectory(path.c_str()));
+}
+
+// A character that Windows refuses in a folder name, other than "<" and ">".
+bool isRefusedInName(WChar c) {
+  return c < 0x20 || c == L':' || c == L'"' || c == L'/' || c == L'\\' || c == L'|' || c == L'?' ||
+         c == L'*';
+}
+
+// Makes name a single folder name that the file system accepts.
+void makeFolderName(WString& name) {
+  name.ReplaceAll(L"<", L"(");
+  name.ReplaceAll(L">", L")");
+  for (WChar& c : name) {
+    if (isRefusedInName(c)) c = L'_';
+  }
+}
+
+// "<file name and extension> - <model name> - <element id>", before any replacement.
+WString rawElementFolderName(const DgnModel& model, ElementId id) {
+  WString name;
+  if (const DgnFile* file = model.GetDgnFileP()) {
+    name.append(BeFileName(BeFileName::NameAndExt, file->GetFileName().c_str()));
+  }
+  name.append(L" - ");
+  name.append(model.GetModelName());
+  name.append(L" - ");
+  std::ostringstream idText;
+  idText << id;
+  name.append(WString(idText.str().c_str(), BentleyCharEncoding::Locale));
+  return name;
+}
+
+}  // namespace
+
+int createMainFolder(WString& mainFolder) {
+  mainFolder.clear();
+  const DgnFile* activeFile = ISessionMgr::GetActiveDgnFile();
+  if (!activeFile) return kRefused;
+  BeFileName designFile;
+  designFile.SetName(activeFile->GetFileName().c_str());
+  WString stem = designFile.GetFileNameWithoutExtension();
+  if (stem.EndsWithI(L".i")) stem.resize(stem.size() - 2);
+  if (namesTempOrAbove(stem)) return kRefused;
+
+  WString path(L"C:\\Temp\\");
+  path.append(stem);
+  const int status = replaceFolder(path);
+  if (status == 0) mainFolder = path;
+  return status;
+}
+
+int createElementFolder(WString& elementFolder, WCharCP mainFolder, ElementHandleCR element) {
+  elementFolder.assign(mainFolder ? mainFolder : L"");
+  elementFolder.append(L"\\");
+  const DgnModel* model = element.GetDgnModelP();
+  if (!model || !mainFolder || !*mainFolder) return kRefused;
+
+  WString name = rawElementFolderName(*model, element.GetElementId());
+  makeFolderName(name);
+  elementFolder.append(name);
+  return replaceFolder(elementFolder);
+}
+
+void getElementCode(WCharCP elementFolderPath, AString& code) {
+  const std::wstring path = elementFolderPath ? elementFolderPath : L"";
+  const size_t separator = path.rfind(L'\\');
+  const std::wstring name = separator == std::wstring::npos ? path : path.substr(separator + 1);
+  BeStringUtilities::WCharToCurrentLocaleChar(code, name.c_str());
+}
