@@ -1,0 +1,10 @@
+// The attribute record (attr.json): the property values that the host keeps for one element.
+#pragma once
+
+#include "host/element_handle.h"
+#include "host/wstring.h"
+
+// Writes elementFolder\attr.json for element: for each class display label among the
+// element's property instances, the texts of the properties that hold a value, by their
+// display labels. "attribute" is null when the element has no instance.
+void writeAttributeRecord(const WString& elementFolder, ElementHandleCR element);
