@@ -13,6 +13,7 @@ namespace host {
 namespace {
 
 std::string g_driveC;  // as set by SetDriveCFolder; empty means the default
+std::string g_driveCResolved;  // absolute and created; empty until first use
 
 std::string defaultDriveC() {
   if (const char* env = std::getenv("TOLVANE_DRIVE_C"); env && *env) return env;
@@ -64,15 +65,22 @@ std::string joinLocal(std::string root, const std::vector<std::wstring>& parts) 
 
 }  // namespace
 
-void SetDriveCFolder(const std::string& localFolder) { g_driveC = localFolder; }
+void SetDriveCFolder(const std::string& localFolder) {
+  g_driveC = localFolder;
+  g_driveCResolved.clear();
+}
 
+// Resolved once: every Windows path on drive C passes through here, and the export turns
+// several paths per element.
 std::string DriveCFolder() {
+  if (!g_driveCResolved.empty()) return g_driveCResolved;
   std::string folder = g_driveC.empty() ? defaultDriveC() : g_driveC;
   std::error_code error;
   std::filesystem::path path = std::filesystem::absolute(folder, error);
   if (!error) folder = path.lexically_normal().string();
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
   std::filesystem::create_directories(folder, error);
+  if (!error) g_driveCResolved = folder;
   return folder;
 }
 
