@@ -55,7 +55,7 @@ struct ClassDef {
 using PropertyValue = std::variant<std::string, int64_t, double, bool, DPoint3d>;
 
 struct Instance {
-  std::string className;  // names a class of the element's file
+  std::string className;                        // names a class of the element's file
   std::map<std::string, PropertyValue> values;  // absent: no value
   bool operator==(const Instance&) const = default;
 };
@@ -74,18 +74,18 @@ struct Element : ElementRefBase {
   std::optional<DRange3d> storedRange;  // the design's "range"
   std::vector<Instance> instances;
 
-  std::vector<DPoint3d> points;         // line, linestring, shape (closing point dropped), mesh
-  std::vector<std::vector<int>> faces;  // mesh: one-based, negative for hidden edges
-  DPoint3d origin;                      // text
-  std::string text;                     // text, UTF-8
-  std::vector<DPoint3d> profile;        // extrusion
-  DVec3d vector;                        // extrusion sweep
-  DPoint3d base, top;                   // cone centres
-  double baseRadius = 0, topRadius = 0; // cone
-  DPoint3d center;                      // sphere
-  double radius = 0;                    // sphere
-  std::string cellName;                 // cell
-  Transform transform;                  // cell
+  std::vector<DPoint3d> points;          // line, linestring, shape (closing point dropped), mesh
+  std::vector<std::vector<int>> faces;   // mesh: one-based, negative for hidden edges
+  DPoint3d origin;                       // text
+  std::string text;                      // text, UTF-8
+  std::vector<DPoint3d> profile;         // extrusion
+  DVec3d vector;                         // extrusion sweep
+  DPoint3d base, top;                    // cone centres
+  double baseRadius = 0, topRadius = 0;  // cone
+  DPoint3d center;                       // sphere
+  double radius = 0;                     // sphere
+  std::string cellName;                  // cell
+  Transform transform;                   // cell
   std::vector<std::unique_ptr<Element>> children;  // cell
 
   Element() = default;
@@ -115,13 +115,13 @@ struct Model {
 };
 
 struct DesignFile {
-  std::string localPath;    // where it was read from or will be written to
-  std::wstring windowsPath; // as the application sees it
-  std::string activeModel;  // name of the model that opens as the active model
-  std::vector<Level> levels;                 // always holds level 64 "Default"
-  std::array<Rgb, 256> colorTable;           // every entry, the host's defaults filled in
-  std::array<bool, 256> colorTableGiven{};   // entries that the file itself gave
-  std::map<uint32_t, Rgb> trueColors;        // ids 256 and up
+  std::string localPath;                    // where it was read from or will be written to
+  std::wstring windowsPath;                 // as the application sees it
+  std::string activeModel;                  // name of the model that opens as the active model
+  std::vector<Level> levels;                // always holds level 64 "Default"
+  std::array<Rgb, 256> colorTable;          // every entry, the host's defaults filled in
+  std::array<bool, 256> colorTableGiven{};  // entries that the file itself gave
+  std::map<uint32_t, Rgb> trueColors;       // ids 256 and up
   std::vector<ClassDef> classes;
   std::deque<std::unique_ptr<Model>> models;
 

@@ -19,14 +19,22 @@ Handler& missingHandler() {
 WString describe(const host::Element& element) {
   using host::ElementType;
   switch (element.type) {
-    case ElementType::Line: return L"Line";
-    case ElementType::LineString: return L"Line String";
-    case ElementType::Text: return L"Text";
-    case ElementType::Shape: return L"Shape";
-    case ElementType::Mesh: return L"Mesh";
-    case ElementType::Extrusion: return L"Extrusion";
-    case ElementType::Cone: return L"Cone";
-    case ElementType::Sphere: return L"Sphere";
+    case ElementType::Line:
+      return L"Line";
+    case ElementType::LineString:
+      return L"Line String";
+    case ElementType::Text:
+      return L"Text";
+    case ElementType::Shape:
+      return L"Shape";
+    case ElementType::Mesh:
+      return L"Mesh";
+    case ElementType::Extrusion:
+      return L"Extrusion";
+    case ElementType::Cone:
+      return L"Cone";
+    case ElementType::Sphere:
+      return L"Sphere";
     case ElementType::Cell:
       return L"Cell: " + BeStringUtilities::Utf8ToWChar(element.cellName.c_str());
   }

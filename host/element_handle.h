@@ -77,7 +77,8 @@ class ElementHandle {
   // The model that holds the element (for an attachment, the attached model).
   DgnModelP GetDgnModelP() const;
   // Never null: an invalid handle gives a handler without a display handler.
-  Handler& GetHandler(MissingHandlerPermissions permissions = MISSING_HANDLER_PERMISSION_None) const;
+  Handler& GetHandler(
+      MissingHandlerPermissions permissions = MISSING_HANDLER_PERMISSION_None) const;
   // The descriptor the handle owns, or null for an element stored in a model.
   MSElementDescrCP GetElementDescrCP() const { return m_descr.get(); }
   // The element's data; null for an invalid handle.

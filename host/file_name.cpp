@@ -20,9 +20,7 @@ size_t extensionDot(const std::wstring& path, size_t start) {
   return dot != std::wstring::npos && dot >= start ? dot : std::wstring::npos;
 }
 
-bool toLocal(WCharCP path, std::string* local) {
-  return path && host::ToLocalPath(path, local);
-}
+bool toLocal(WCharCP path, std::string* local) { return path && host::ToLocalPath(path, local); }
 
 bool toLocalNarrow(const char* narrowName, std::string* local) {
   if (!narrowName) return false;
@@ -44,9 +42,7 @@ BeFileName::BeFileName(int mask, WCharCP fullName) {
   if ((mask & Extension) && dot != npos) append(path.substr(dot));
 }
 
-WString BeFileName::GetFileNameWithoutExtension() const {
-  return BeFileName(Basename, c_str());
-}
+WString BeFileName::GetFileNameWithoutExtension() const { return BeFileName(Basename, c_str()); }
 
 WString BeFileName::GetExtension() const {
   size_t dot = extensionDot(*this, nameStart(*this));
@@ -109,7 +105,7 @@ BeFileNameStatus BeFileName::BeDeleteFile(WCharCP path) {
   std::string local;
   if (!toLocal(path, &local)) return BeFileNameStatus::FileNotFound;
   return host::CurrentFileSystem().RemoveFile(local) ? BeFileNameStatus::Success
-                                                      : BeFileNameStatus::FileNotFound;
+                                                     : BeFileNameStatus::FileNotFound;
 }
 
 struct BeFile::Impl {
@@ -158,7 +154,7 @@ BeFileStatus BeFile::ReadEntireFile(std::string& contents, const char* narrowNam
   std::string local;
   if (!toLocalNarrow(narrowName, &local)) return BeFileStatus::FileNotFound;
   return host::CurrentFileSystem().ReadFile(local, &contents) ? BeFileStatus::Success
-                                                               : BeFileStatus::FileNotFound;
+                                                              : BeFileStatus::FileNotFound;
 }
 
 BeFileStatus BeFile::ReadEntireFile(std::string& contents, WCharCP name) {

@@ -59,7 +59,12 @@ class BeFileName : public WString {
   static BeFileNameStatus BeDeleteFile(WCharCP path);
 };
 
-enum class BeFileStatus : int { Success = 0, FileNotFound = 1, AccessViolation = 2, WriteError = 3 };
+enum class BeFileStatus : int {
+  Success = 0,
+  FileNotFound = 1,
+  AccessViolation = 2,
+  WriteError = 3
+};
 enum class BeFileAccess : int { Read = 1, Write = 2 };
 
 // A file opened by name. Narrow names are locale text and name the same file as their wide

@@ -12,7 +12,7 @@
 namespace host {
 namespace {
 
-std::string g_driveC;  // as set by SetDriveCFolder; empty means the default
+std::string g_driveC;          // as set by SetDriveCFolder; empty means the default
 std::string g_driveCResolved;  // absolute and created; empty until first use
 
 std::string defaultDriveC() {
@@ -119,8 +119,15 @@ std::wstring ToWindowsPath(const std::string& localPath) {
 
 bool IsRefusedNameChar(wchar_t c) {
   switch (c) {
-    case L'<': case L'>': case L':': case L'"': case L'/':
-    case L'\\': case L'|': case L'?': case L'*':
+    case L'<':
+    case L'>':
+    case L':':
+    case L'"':
+    case L'/':
+    case L'\\':
+    case L'|':
+    case L'?':
+    case L'*':
       return true;
     default:
       return c < 0x20;

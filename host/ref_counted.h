@@ -35,7 +35,8 @@ class RefCountedPtr {
     if (m_object) m_object->AddRef();
   }
   RefCountedPtr(const RefCountedPtr& other) : RefCountedPtr(other.m_object) {}
-  RefCountedPtr(RefCountedPtr&& other) noexcept : m_object(std::exchange(other.m_object, nullptr)) {}
+  RefCountedPtr(RefCountedPtr&& other) noexcept
+      : m_object(std::exchange(other.m_object, nullptr)) {}
   template <typename U>
   RefCountedPtr(const RefCountedPtr<U>& other) : RefCountedPtr(other.get()) {}
   ~RefCountedPtr() {

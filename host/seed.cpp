@@ -100,7 +100,8 @@ std::vector<std::string> ScopedSession::TakeMessages() {
 }
 
 ScopedDriveC::ScopedDriveC() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "tolvane-drive-c-XXXXXX").string();
+  std::string pattern =
+      (std::filesystem::temp_directory_path() / "tolvane-drive-c-XXXXXX").string();
   if (char* made = ::mkdtemp(pattern.data())) m_folder = made;
   SetDriveCFolder(m_folder);
 }

@@ -86,8 +86,8 @@ class DgnColorMap {
                                                DgnFile& file);
   // The lowest table id with exactly that colour; else a true colour id of the file with
   // it; else a new true colour id (one more than the highest, from 256) added to the file.
-  static UInt32 CreateElementColor(const IntColorDef& colorDef, WCharCP bookName,
-                                   WCharCP colorName, DgnFile& file);
+  static UInt32 CreateElementColor(const IntColorDef& colorDef, WCharCP bookName, WCharCP colorName,
+                                   DgnFile& file);
 
  private:
   host::DesignFile& m_design;

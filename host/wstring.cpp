@@ -151,7 +151,11 @@ WString BeStringUtilities::Utf8ToWChar(const char* in) {
   const auto* p = reinterpret_cast<const unsigned char*>(in);
   while (*p) {
     char32_t c = *p;
-    int extra = c < 0x80 ? 0 : (c >> 5) == 0x6 ? 1 : (c >> 4) == 0xE ? 2 : (c >> 3) == 0x1E ? 3 : -1;
+    int extra = c < 0x80           ? 0
+                : (c >> 5) == 0x6  ? 1
+                : (c >> 4) == 0xE  ? 2
+                : (c >> 3) == 0x1E ? 3
+                                   : -1;
     if (extra < 0) {
       out.push_back(L'\uFFFD');
       ++p;
