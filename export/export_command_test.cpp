@@ -1,21 +1,28 @@
+// The export end to end through the shell, on designs written for each case. Cases that need
+// the file-operation seam run the shell in this process, where a test can install it.
 #include "export/export_command.h"
 
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <sstream>
 
 #include <gtest/gtest.h>
 
+#include "host/design_writer.h"
 #include "host/file_system.h"
+#include "host/paths.h"
 #include "host/seed.h"
+#include "host/shell.h"
+#include "tests/test_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using host::ElementType;
 using host::seed::DesignBuilder;
-using host::seed::ScopedDriveC;
-using host::seed::ScopedSession;
+using test_support::Lines;
+using test_support::TempFolder;
 
 host::Element& addElement(host::Model& model, uint64_t id, ElementType type) {
   host::Element& element = *model.elements.emplace_back(std::make_unique<host::Element>());
@@ -31,80 +38,109 @@ host::Element& addBox(host::Model& model, uint64_t id) {
   return box;
 }
 
-std::unique_ptr<host::DesignFile> designWithBoxes(const std::wstring& path,
-                                                  std::vector<uint64_t> ids,
-                                                  std::vector<std::string> attachments = {}) {
-  DesignBuilder builder(path);
-  host::Model& model = builder.AddModel("Default");
-  for (uint64_t id : ids) addBox(model, id);
-  for (const auto& file : attachments) builder.AddAttachment(model, file);
-  return builder.Release();
-}
-
-// The names of the element folders in a main output folder; a folder that lacks one of the
-// three records is marked.
-std::set<std::string> elementFolders(const std::string& mainFolder) {
-  std::set<std::string> names;
-  if (!fs::is_directory(mainFolder)) return names;
-  for (const auto& entry : fs::directory_iterator(mainFolder)) {
-    std::string name = entry.path().filename().string();
-    for (const char* record : {"geo.json", "component.json", "attr.json"})
-      if (!fs::exists(entry.path() / record)) name += " (no " + std::string(record) + ")";
-    names.insert(name);
-  }
-  return names;
-}
+struct ShellOutcome {
+  int exitCode;
+  std::vector<std::string> messages;
+};
 
 class ExportTest : public ::testing::Test {
  protected:
-  std::string mainFolder(const std::string& stem) { return driveC.LocalFolder() + "/Temp/" + stem; }
-  ScopedDriveC driveC;
+  // Writes a design of one model "Default" with a box per id and the attachments given.
+  std::string writeDesign(const std::string& name, std::vector<uint64_t> ids,
+                          std::vector<std::string> attachments = {},
+                          void (*edit)(host::Model&) = nullptr) {
+    std::string path = temp.Path() + "/" + name;
+    DesignBuilder builder(host::ToWindowsPath(path));
+    host::Model& model = builder.AddModel("Default");
+    for (uint64_t id : ids) addBox(model, id);
+    for (const auto& file : attachments) builder.AddAttachment(model, file);
+    if (edit) edit(model);
+    std::string error;
+    EXPECT_TRUE(host::SaveDesignFile(builder.File(), path, &error)) << error;
+    return path;
+  }
+
+  // Runs `tolvane export` on the design in a shell process of its own.
+  ShellOutcome exportInShell(const std::string& design) {
+    auto result = test_support::RunShell({"--drive-c", driveC(), design, "tolvane export"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    return ShellOutcome{result.exitCode, Lines(result.out)};
+  }
+
+  // Runs the shell's code in this process, so that an installed file system applies.
+  ShellOutcome exportInProcess(const std::string& design) {
+    std::string app = test_support::AppPath(), c = driveC();
+    const char* argv[] = {"tolvane-host", "--app",        app.c_str(),     "--drive-c",
+                          c.c_str(),      design.c_str(), "tolvane export"};
+    std::istringstream in;
+    std::ostringstream out, err;
+    int status = host::RunShell(7, argv, in, out, err, false);
+    host::SetDriveCFolder("");
+    return ShellOutcome{status, Lines(out.str())};
+  }
+
+  std::string driveC() const { return temp.Path() + "/c"; }
+  std::string mainFolder(const std::string& stem) const { return driveC() + "/Temp/" + stem; }
+
+  // The element folders of a main output folder; one that lacks a record is marked.
+  std::set<std::string> elementFolders(const std::string& stem) const {
+    std::set<std::string> names;
+    if (!fs::is_directory(mainFolder(stem))) return names;
+    for (const auto& entry : fs::directory_iterator(mainFolder(stem))) {
+      std::string name = entry.path().filename().string();
+      for (const char* record : {"geo.json", "component.json", "attr.json"})
+        if (!fs::exists(entry.path() / record)) name += " (no " + std::string(record) + ")";
+      names.insert(name);
+    }
+    return names;
+  }
+
+  TempFolder temp;
 };
 
-TEST_F(ExportTest, WritesOneFolderPerElementWithMeshesOfEveryReachableModel) {
-  std::vector<std::unique_ptr<host::DesignFile>> others;
-  others.push_back(designWithBoxes(L"Z:\\p\\Walls.dgn", {7}, {"Nested.dgn"}));
-  others.push_back(designWithBoxes(L"Z:\\p\\Nested.dgn", {8}, {"Site.dgn"}));  // leads back
-  auto site = designWithBoxes(L"Z:\\p\\Site.dgn", {1, 2}, {"Walls.dgn", "Gone.dgn", "Walls.dgn"});
-  host::Model& model = *site->models.front();
-  addElement(model, 3, ElementType::Line).points = {{0, 0, 0}, {1, 1, 1}};  // gives no mesh
-  addBox(model, 4).invisible = true;                                        // not drawn
-  ScopedSession session(std::move(site), std::move(others));
-
-  exportCommand(L"ignored text");
-
-  EXPECT_EQ(session.Messages(), std::vector<std::string>{"Output to C:\\Temp\\Site"});
-  EXPECT_EQ(elementFolders(mainFolder("Site")),
+TEST_F(ExportTest, WritesEveryElementWithMeshesOfEveryReachableModel) {
+  writeDesign("Walls.dgn", {7}, {"Nested.dgn"});
+  writeDesign("Nested.dgn", {8}, {"Site.dgn"});  // leads back to the active design
+  std::string site = writeDesign(
+      "Site.dgn", {1, 2}, {"Walls.dgn", "Gone.dgn", "Walls.dgn"}, [](host::Model& model) {
+        addElement(model, 3, ElementType::Line).points = {{0, 0, 0}, {1, 1, 1}};  // gives no mesh
+        addBox(model, 4).invisible = true;                                        // not drawn
+      });
+  ShellOutcome run = exportInShell(site);
+  EXPECT_EQ(run.messages, std::vector<std::string>{"Output to C:\\Temp\\Site"});
+  EXPECT_EQ(elementFolders("Site"),
             (std::set<std::string>{"Site.dgn - Default - 1", "Site.dgn - Default - 2",
                                    "Walls.dgn - Default - 7", "Nested.dgn - Default - 8"}));
 }
 
 TEST_F(ExportTest, ASecondExportReplacesTheFirst) {
-  {
-    ScopedSession session(designWithBoxes(L"Z:\\p\\Site.dgn", {1, 2}));
-    exportCommand(L"");
-  }
+  exportInShell(writeDesign("Site.dgn", {1, 2}));
   std::ofstream(mainFolder("Site") + "/stray.txt") << "left by hand";
-  ScopedSession session(designWithBoxes(L"Z:\\p\\Site.dgn", {5}));
-  exportCommand(L"");
-  EXPECT_EQ(elementFolders(mainFolder("Site")), std::set<std::string>{"Site.dgn - Default - 5"});
+  exportInShell(writeDesign("Site.dgn", {5}));
+  EXPECT_EQ(elementFolders("Site"), std::set<std::string>{"Site.dgn - Default - 5"});
 }
 
-TEST_F(ExportTest, ADesignWithoutDrawnElementsLeavesAnEmptyMainFolder) {
-  ScopedSession session(designWithBoxes(L"Z:\\p\\Empty.i.dgn", {}));
-  exportCommand(L"");
-  EXPECT_EQ(session.Messages(), std::vector<std::string>{"Output to C:\\Temp\\Empty"});
-  EXPECT_TRUE(fs::is_directory(mainFolder("Empty")));
-  EXPECT_TRUE(fs::is_empty(mainFolder("Empty")));
+TEST_F(ExportTest, MainFolderNamesFollowTheDesignFileStem) {
+  struct Case {
+    const char* file;
+    const char* folder;
+  };
+  const Case cases[] = {{"Plan.i.dgn", "Plan"}, {"Plan.I.dgn", "Plan"}, {"Hall.i.i.dgn", "Hall.i"}};
+  for (const auto& c : cases) {
+    ShellOutcome run = exportInShell(writeDesign(c.file, {}));
+    EXPECT_EQ(run.messages,
+              std::vector<std::string>{std::string("Output to C:\\Temp\\") + c.folder});
+    EXPECT_TRUE(fs::is_directory(mainFolder(c.folder))) << c.file;
+    EXPECT_TRUE(fs::is_empty(mainFolder(c.folder))) << c.file << ": no drawn elements";
+  }
 }
 
 TEST_F(ExportTest, StemsThatWouldNameTempItselfOrAboveFailAndLeaveTempAlone) {
   fs::create_directories(mainFolder("keep"));
-  for (const wchar_t* path : {L"Z:\\p\\.i.dgn", L"Z:\\p\\..dgn", L"Z:\\p\\...dgn"}) {
-    ScopedSession session(designWithBoxes(path, {1}));
-    exportCommand(L"");
-    EXPECT_EQ(session.Messages(), std::vector<std::string>{"createMainFolder ERROR!"}) << path;
-    EXPECT_TRUE(fs::is_directory(mainFolder("keep"))) << path;
+  for (const char* file : {".i.dgn", "..dgn", "...dgn"}) {
+    ShellOutcome run = exportInShell(writeDesign(file, {1}));
+    EXPECT_EQ(run.messages, std::vector<std::string>{"createMainFolder ERROR!"}) << file;
+    EXPECT_TRUE(fs::is_directory(mainFolder("keep"))) << file;
   }
 }
 
@@ -135,18 +171,20 @@ TEST_F(ExportTest, TheMainFolderIsTriedTwice) {
     size_t folders;
   };
   const Case cases[] = {{1, {"Output to C:\\Temp\\Site"}, 1}, {2, {"createMainFolder ERROR!"}, 0}};
+  std::string site = writeDesign("Site.dgn", {1});
   for (const auto& c : cases) {
-    fs::create_directories(driveC.LocalFolder() + "/Temp");
-    FailingFolders failing("/Temp/", c.failures);
+    fs::remove_all(mainFolder("Site"));
+    fs::create_directories(driveC() + "/Temp");
+    FailingFolders failing("/Temp/Site", c.failures);
     host::ScopedFileSystem scoped(failing);
-    ScopedSession session(designWithBoxes(L"Z:\\p\\Site.dgn", {1}));
-    exportCommand(L"");
-    EXPECT_EQ(session.Messages(), c.messages) << c.failures;
-    EXPECT_EQ(elementFolders(mainFolder("Site")).size(), c.folders) << c.failures;
+    ShellOutcome run = exportInProcess(site);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.messages, c.messages) << c.failures;
+    EXPECT_EQ(elementFolders("Site").size(), c.folders) << c.failures;
   }
 }
 
-// Refuses to create files whose name contains `refused`.
+// Refuses to create files whose path holds `refused`.
 class RefusingFiles : public host::FileSystemWrapper {
  public:
   explicit RefusingFiles(std::string refused)
@@ -161,32 +199,35 @@ class RefusingFiles : public host::FileSystemWrapper {
 };
 
 TEST_F(ExportTest, ARecordThatCantBeWrittenIsReportedAndTheExportGoesOn) {
+  std::string site = writeDesign("Site.dgn", {1, 2});
   RefusingFiles refusing("- 1/component.json");
   host::ScopedFileSystem scoped(refusing);
-  ScopedSession session(designWithBoxes(L"Z:\\p\\Site.dgn", {1, 2}));
-  exportCommand(L"");
-  EXPECT_EQ(session.Messages(),
+  ShellOutcome run = exportInProcess(site);
+  EXPECT_EQ(run.messages,
             (std::vector<std::string>{
                 "Can't write file C:\\Temp\\Site\\Site.dgn - Default - 1\\component.json",
                 "Output to C:\\Temp\\Site"}));
-  EXPECT_EQ(elementFolders(mainFolder("Site")),
+  EXPECT_EQ(elementFolders("Site"),
             (std::set<std::string>{"Site.dgn - Default - 1 (no component.json)",
                                    "Site.dgn - Default - 2"}));
 }
 
 TEST_F(ExportTest, AnElementFolderThatCantBeMadeLosesOnlyThatElement) {
-  DesignBuilder builder(L"Z:\\p\\Site.dgn");
-  addBox(builder.AddModel("Default"), 1);
-  addBox(builder.AddModel("Second"), 2);
-  builder.File().activeModel = "Default";
-  builder.File().models.front()->attachments.push_back({"Site.dgn", "Second"});
+  std::string site = writeDesign("Site.dgn", {1, 2});
   FailingFolders failing("Site.dgn - Default - 1", 1);
   host::ScopedFileSystem scoped(failing);
-  ScopedSession session(builder.Release());
-  exportCommand(L"");
-  EXPECT_EQ(session.Messages().size(), 4u);  // three records of element 1, then the output
-  EXPECT_EQ(session.Messages().back(), "Output to C:\\Temp\\Site");
-  EXPECT_EQ(elementFolders(mainFolder("Site")), std::set<std::string>{"Site.dgn - Second - 2"});
+  ShellOutcome run = exportInProcess(site);
+  ASSERT_EQ(run.messages.size(), 4u);  // the three records of element 1, then the output
+  EXPECT_EQ(run.messages[0], "Can't write file C:\\Temp\\Site\\Site.dgn - Default - 1\\geo.json");
+  EXPECT_EQ(run.messages.back(), "Output to C:\\Temp\\Site");
+  EXPECT_EQ(elementFolders("Site"), std::set<std::string>{"Site.dgn - Default - 2"});
+}
+
+TEST_F(ExportTest, AnElementReachedTwiceKeepsTheLaterRecords) {
+  writeDesign("Walls.dgn", {7});
+  ShellOutcome run = exportInShell(writeDesign("Site.dgn", {}, {"Walls.dgn", "Walls.dgn"}));
+  EXPECT_EQ(run.messages, std::vector<std::string>{"Output to C:\\Temp\\Site"});
+  EXPECT_EQ(elementFolders("Site"), std::set<std::string>{"Walls.dgn - Default - 7"});
 }
 
 }  // namespace
