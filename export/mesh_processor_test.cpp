@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "export/scan_callback.h"
 #include "host/seed.h"
 
 namespace {
@@ -161,17 +162,6 @@ class CollectMeshes : public ::testing::Test {
     return collectMeshes(meshes, element, options);
   }
 
-  // The options that the export sets: triangles only, normals asked for.
-  static IFacetOptionsPtr ExportOptions() {
-    IFacetOptionsPtr options = IFacetOptions::Create();
-    options->SetEdgeHiding(false);
-    options->SetIgnoreFaceMaterialAttachments(true);
-    options->SetMaxPerFace(3);
-    options->SetCurvedSurfaceMaxPerFace(3);
-    options->SetNormalsRequired(true);
-    return options;
-  }
-
   ElementId m_square = 0, m_line = 0, m_cell = 0, m_sphere = 0, m_cone = 0, m_extrusion = 0,
             m_noFaces = 0;
 };
@@ -214,7 +204,7 @@ TEST_F(CollectMeshes, FacetsWithTheCallersOptions) {
 }
 
 TEST_F(CollectMeshes, ExportOptionsGiveOnlyTrianglesWithNormalsForEveryMeshType) {
-  IFacetOptionsPtr options = ExportOptions();
+  IFacetOptionsPtr options = createExportFacetOptions();
   for (ElementId id : {m_square, m_cell, m_sphere, m_cone, m_extrusion}) {
     SCOPED_TRACE(id);
     bvector<PolyfaceHeaderPtr> meshes;

@@ -8,11 +8,7 @@
 #include "records/geometry_record.h"
 #include "records/output_folders.h"
 
-namespace {
-
-// Every facet a triangle, on planes and curved surfaces alike: the geometry record reads the
-// point indices in blocks of four.
-IFacetOptionsPtr createFacetOptions() {
+IFacetOptionsPtr createExportFacetOptions() {
   IFacetOptionsPtr options = IFacetOptions::Create();
   options->SetEdgeHiding(false);
   options->SetIgnoreFaceMaterialAttachments(true);
@@ -21,6 +17,8 @@ IFacetOptionsPtr createFacetOptions() {
   options->SetNormalsRequired(true);
   return options;
 }
+
+namespace {
 
 void writeRecords(WCharCP mainFolder, ElementHandleCR element,
                   const bvector<PolyfaceHeaderPtr>& meshes) {
@@ -37,7 +35,7 @@ void writeRecords(WCharCP mainFolder, ElementHandleCR element,
 
 int exportElement(ElementRefBase* elementRef, CallbackArgP argument, ScanCriteria* criteria) {
   ElementHandle element(elementRef, criteria->GetModelRef());
-  IFacetOptionsPtr options = createFacetOptions();
+  IFacetOptionsPtr options = createExportFacetOptions();
   bvector<PolyfaceHeaderPtr> meshes;
   if (collectMeshes(meshes, element, options.get()))
     writeRecords(static_cast<WCharCP>(argument), element, meshes);

@@ -7,6 +7,7 @@
 
 #include "host/file_name.h"
 #include "host/seed.h"
+#include "tests/test_support.h"
 
 namespace {
 
@@ -18,20 +19,12 @@ using host::seed::ScopedSession;
 
 const wchar_t kFolder[] = L"C:\\Temp\\plan\\plan.dgn - Default - 7";
 
-std::string crlf(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
-  return out;
-}
-
 // The record around the text of "attribute" (written with LF).
 std::string recordText(const std::string& attribute) {
-  return crlf("{\n\t\"attribute\" : " + attribute +
-              ",\n\t\"avoclass\" : \"orvelAttributes\",\n\t\"code\" : \"plan.dgn - Default - "
-              "7\"\n}");
+  return test_support::WithCrLf(
+      "{\n\t\"attribute\" : " + attribute +
+      ",\n\t\"avoclass\" : \"orvelAttributes\",\n\t\"code\" : \"plan.dgn - Default - "
+      "7\"\n}");
 }
 
 // Texts are locale text: the cases run under a UTF-8 locale, restored afterwards. Every

@@ -10,6 +10,7 @@
 
 #include "host/file_name.h"
 #include "host/seed.h"
+#include "tests/test_support.h"
 
 namespace {
 
@@ -17,15 +18,6 @@ using host::ElementType;
 using host::seed::DesignBuilder;
 using host::seed::ScopedDriveC;
 using host::seed::ScopedSession;
-
-std::string crlf(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
-  return out;
-}
 
 // Texts are locale text: the cases run under a UTF-8 locale, restored afterwards.
 class ComponentRecordTest : public ::testing::Test {
@@ -53,9 +45,10 @@ class ComponentRecordTest : public ::testing::Test {
 // The record of an element whose folder name is code, as locale (UTF-8) bytes.
 std::string recordText(const std::string& code, const std::string& elementId,
                        const std::string& name) {
-  return crlf("{\n\t\"ElementID\" : \"" + elementId + "\",\n\t\"attrid\" : \"componentAttribtes/" +
-              code + "\",\n\t\"avoclass\" : \"components\",\n\t\"code\" : \"" + code +
-              "\",\n\t\"gid\" : \"componentGeoes/" + code + R"(",
+  return test_support::WithCrLf("{\n\t\"ElementID\" : \"" + elementId +
+                                "\",\n\t\"attrid\" : \"componentAttribtes/" + code +
+                                "\",\n\t\"avoclass\" : \"components\",\n\t\"code\" : \"" + code +
+                                "\",\n\t\"gid\" : \"componentGeoes/" + code + R"(",
 	"matrix" : 
 	[
 		1,
@@ -75,8 +68,7 @@ std::string recordText(const std::string& code, const std::string& elementId,
 		0,
 		1
 	],
-	"name" : ")" +
-              name + "\",\n\t\"revision\" : \"1\",\n\t\"type\" : \"orvelElement\"\n}");
+	"name" : ")" + name + "\",\n\t\"revision\" : \"1\",\n\t\"type\" : \"orvelElement\"\n}");
 }
 
 TEST_F(ComponentRecordTest, NamesTheElementByItsFolderIdAndDescription) {

@@ -7,6 +7,7 @@
 
 #include "host/file_name.h"
 #include "host/seed.h"
+#include "tests/test_support.h"
 
 namespace {
 
@@ -16,16 +17,6 @@ using host::seed::ScopedDriveC;
 using host::seed::ScopedSession;
 
 const wchar_t kFolder[] = L"C:\\Temp\\plan\\plan.dgn - Default - 1";
-
-// Record files break lines with CR LF; expectations are written with LF.
-std::string crlf(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
-  return out;
-}
 
 // An array member's value as the record text form writes it at the first level.
 std::string array(const std::vector<std::string>& items) {
@@ -57,7 +48,7 @@ std::string recordText(const Expected& e) {
   text += "\n\t\"numberOfPrimitives\" : " + std::to_string(e.facets) + ",";
   if (!e.positions.empty()) text += "\n\t\"positions\" : " + array(e.positions) + ",";
   text += "\n\t\"range\" : " + array(e.range) + "\n}";
-  return crlf(text);
+  return test_support::WithCrLf(text);
 }
 
 PolyfaceHeaderPtr facetSet(bvector<DPoint3d> points, bvector<int32_t> indices) {
@@ -110,7 +101,7 @@ TEST_F(GeometryRecordTest, JoinsFacetSetsIntoOneMeshInMillimetres) {
                {1, 2, 3, 0, 1, 3, 4, 0}),
       facetSet({{0, 0, 5000}, {25000, 0, 5000}, {0, 10000, 5000}}, {1, -2, -3, 0}),
   };
-  EXPECT_EQ(Write(element, meshes), crlf(R"({
+  EXPECT_EQ(Write(element, meshes), test_support::WithCrLf(R"({
 	"avoclass" : "componentGeoes",
 	"code" : "plan.dgn - Default - 1",
 	"colors" : 

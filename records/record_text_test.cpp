@@ -10,17 +10,9 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include "tests/test_support.h"
 
 namespace {
-
-std::string crlf(const std::string& text) {
-  std::string result;
-  for (char c : text) {
-    if (c == '\n') result += '\r';
-    result += c;
-  }
-  return result;
-}
 
 TEST(RecordTextTest, WritesTheExampleDocumentByteForByte) {
   Json::Value document;
@@ -31,21 +23,21 @@ TEST(RecordTextTest, WritesTheExampleDocumentByteForByte) {
   document["colors"].append(0.5);
   document["colors"].append(0.0);
   document["code"] = "attribute";
-  EXPECT_EQ(toRecordText(document), crlf("{\n"
-                                         "\t\"code\" : \"attribute\",\n"
-                                         "\t\"colors\" : \n"
-                                         "\t[\n"
-                                         "\t\t1.0,\n"
-                                         "\t\t0.5,\n"
-                                         "\t\t0.0\n"
-                                         "\t],\n"
-                                         "\t\"matrix\" : \n"
-                                         "\t{\n"
-                                         "\t\t\"type\" : 3\n"
-                                         "\t},\n"
-                                         "\t\"name\" : [],\n"
-                                         "\t\"range\" : {}\n"
-                                         "}"));
+  EXPECT_EQ(toRecordText(document), test_support::WithCrLf("{\n"
+                                                           "\t\"code\" : \"attribute\",\n"
+                                                           "\t\"colors\" : \n"
+                                                           "\t[\n"
+                                                           "\t\t1.0,\n"
+                                                           "\t\t0.5,\n"
+                                                           "\t\t0.0\n"
+                                                           "\t],\n"
+                                                           "\t\"matrix\" : \n"
+                                                           "\t{\n"
+                                                           "\t\t\"type\" : 3\n"
+                                                           "\t},\n"
+                                                           "\t\"name\" : [],\n"
+                                                           "\t\"range\" : {}\n"
+                                                           "}"));
 }
 
 TEST(RecordTextTest, WritesNumbersAsTheNumberTableShows) {
@@ -113,16 +105,16 @@ TEST(RecordTextTest, SortsMembersByTheUnsignedBytesOfTheirKeys) {
        {"name", "\xc3\xa9t\xc3\xa9", "attrid", "ElementID", "a", "ab", "Z", "~"}) {
     document[key] = 1;
   }
-  EXPECT_EQ(toRecordText(document), crlf("{\n"
-                                         "\t\"ElementID\" : 1,\n"
-                                         "\t\"Z\" : 1,\n"
-                                         "\t\"a\" : 1,\n"
-                                         "\t\"ab\" : 1,\n"
-                                         "\t\"attrid\" : 1,\n"
-                                         "\t\"name\" : 1,\n"
-                                         "\t\"~\" : 1,\n"
-                                         "\t\"\xc3\xa9t\xc3\xa9\" : 1\n"
-                                         "}"));
+  EXPECT_EQ(toRecordText(document), test_support::WithCrLf("{\n"
+                                                           "\t\"ElementID\" : 1,\n"
+                                                           "\t\"Z\" : 1,\n"
+                                                           "\t\"a\" : 1,\n"
+                                                           "\t\"ab\" : 1,\n"
+                                                           "\t\"attrid\" : 1,\n"
+                                                           "\t\"name\" : 1,\n"
+                                                           "\t\"~\" : 1,\n"
+                                                           "\t\"\xc3\xa9t\xc3\xa9\" : 1\n"
+                                                           "}"));
 }
 
 TEST(RecordTextTest, PlacesBracketsByTheFreshLineRule) {
@@ -147,7 +139,7 @@ TEST(RecordTextTest, PlacesBracketsByTheFreshLineRule) {
        "{\n\t\"a\" : \n\t{\n\t\t\"b\" : \n\t\t[\n\t\t\t\"x\"\n\t\t]\n\t}\n}"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(toRecordText(c.value), crlf(c.text)) << c.name;
+    EXPECT_EQ(toRecordText(c.value), test_support::WithCrLf(c.text)) << c.name;
   }
 }
 
@@ -300,7 +292,7 @@ TEST(RecordTextTest, MatchesJsoncppsStreamWriterOnGeneratedDocuments) {
     writer->write(cutAtZero(document), &expected);
     const std::string text = toRecordText(document);
     totalSize += text.size();
-    ASSERT_EQ(text, crlf(expected.str())) << "document " << i;
+    ASSERT_EQ(text, test_support::WithCrLf(expected.str())) << "document " << i;
   }
   // The documents are not mostly trivial scalars.
   EXPECT_GT(totalSize, 3000u * 200);
@@ -316,7 +308,7 @@ TEST(RecordTextTest, WritesDeeplyNestedDocuments) {
   std::ostringstream expected;
   Json::StreamWriterBuilder builder;
   std::unique_ptr<Json::StreamWriter>(builder.newStreamWriter())->write(document, &expected);
-  EXPECT_EQ(toRecordText(document), crlf(expected.str()));
+  EXPECT_EQ(toRecordText(document), test_support::WithCrLf(expected.str()));
 }
 
 }  // namespace

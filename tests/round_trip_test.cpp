@@ -59,8 +59,8 @@ void expectElementMatchesRecord(const host::DesignFile& design, const host::Elem
     EXPECT_EQ(element.faces[i / 3][i % 3], indices[i].asInt() + 1) << "index " << i;
   const Json::Value& colors = record["colors"];
   host::Rgb color = displayedColor(design, element.color);
-  EXPECT_EQ(color, (host::Rgb{exportedByte(colors[0]), exportedByte(colors[1]),
-                              exportedByte(colors[2])}));
+  EXPECT_EQ(color,
+            (host::Rgb{exportedByte(colors[0]), exportedByte(colors[1]), exportedByte(colors[2])}));
 }
 
 TEST(RoundTripTest, ExportedRecordsComeBackAsTheSameMeshesAndColours) {

@@ -165,4 +165,13 @@ ScopedLocale::ScopedLocale(int category, const char* name) : m_category(category
 
 ScopedLocale::~ScopedLocale() { std::setlocale(m_category, m_previous.c_str()); }
 
+std::string WithCrLf(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
 }  // namespace test_support

@@ -32,6 +32,9 @@ std::string AppPath();
 // The source tree, for files such as samples/.
 std::string SourceDir();
 
+// Record files break lines with CR LF; expectations are written with LF and turned with this.
+std::string WithCrLf(const std::string& text);
+
 // The lines of text, without their line breaks; a last line without a break counts.
 std::vector<std::string> Lines(const std::string& text);
 
