@@ -106,7 +106,7 @@ void appendPositions(Json::Value& document, const bvector<PolyfaceHeaderPtr>& me
 void appendRange(Json::Value& document, ElementHandleCR element, double factor) {
   MSElementDescrCP descriptor = element.GetElementDescrCP();
   MSElementCP data = descriptor ? &descriptor->el : element.GetUnstableMSElementCP();
-  DRange3d range;
+  DRange3d range{};  // zeros, should the host have no range to give
   mdlElement_extractRange(&range, data);
   const double values[6] = {range.low.x,  range.low.y,  range.low.z,
                             range.high.x, range.high.y, range.high.z};
