@@ -18,23 +18,7 @@ bool hasDrive(const std::wstring& path) {
 // "X:" followed by the components of rest, "." and ".." resolved by their text (never
 // above the root), each component followed by one backslash.
 std::wstring drivePortableName(wchar_t drive, const std::wstring& rest) {
-  std::vector<std::wstring> parts;
-  std::wstring current;
-  auto flush = [&] {
-    if (current == L"..") {
-      if (!parts.empty()) parts.pop_back();
-    } else if (!current.empty() && current != L".") {
-      parts.push_back(current);
-    }
-    current.clear();
-  };
-  for (wchar_t c : rest) {
-    if (isSeparator(c))
-      flush();
-    else
-      current.push_back(c);
-  }
-  flush();
+  std::vector<std::wstring> parts = host::ResolvePathComponents(rest);
   std::wstring out{static_cast<wchar_t>(std::towupper(drive)), L':', L'\\'};
   for (const auto& part : parts) out += part + L"\\";
   return out;

@@ -29,9 +29,9 @@ std::string workingFolder() {
 
 bool isSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
-// Splits the text into components and resolves "." and ".." against the components before
-// them; ".." at the root stays at the root.
-std::vector<std::wstring> resolveComponents(const std::wstring& text) {
+}  // namespace
+
+std::vector<std::wstring> ResolvePathComponents(const std::wstring& text) {
   std::vector<std::wstring> parts;
   std::wstring current;
   auto flush = [&] {
@@ -52,6 +52,8 @@ std::vector<std::wstring> resolveComponents(const std::wstring& text) {
   flush();
   return parts;
 }
+
+namespace {
 
 std::string joinLocal(std::string root, const std::vector<std::wstring>& parts) {
   while (root.size() > 1 && root.back() == '/') root.pop_back();
@@ -88,7 +90,7 @@ bool ToLocalPath(const std::wstring& path, std::string* local) {
   if (path.empty()) return false;
   if (path.size() >= 2 && path[1] == L':' && std::iswalpha(path[0])) {
     wchar_t drive = std::towupper(path[0]);
-    auto parts = resolveComponents(path.substr(2));
+    auto parts = ResolvePathComponents(path.substr(2));
     if (drive == L'C') {
       *local = joinLocal(DriveCFolder(), parts);
       return true;
@@ -103,14 +105,14 @@ bool ToLocalPath(const std::wstring& path, std::string* local) {
   if (path[0] != L'/') {
     absolute = BeStringUtilities::Utf8ToWChar(workingFolder().c_str()) + L"/" + path;
   }
-  *local = joinLocal("/", resolveComponents(absolute));
+  *local = joinLocal("/", ResolvePathComponents(absolute));
   return true;
 }
 
 std::wstring ToWindowsPath(const std::string& localPath) {
   std::string absolute = localPath;
   if (absolute.empty() || absolute[0] != '/') absolute = workingFolder() + "/" + absolute;
-  auto parts = resolveComponents(BeStringUtilities::Utf8ToWChar(absolute.c_str()));
+  auto parts = ResolvePathComponents(BeStringUtilities::Utf8ToWChar(absolute.c_str()));
   std::wstring out = L"Z:";
   for (const auto& part : parts) out += L"\\" + part;
   if (parts.empty()) out += L"\\";

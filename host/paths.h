@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace host {
 
@@ -19,6 +20,10 @@ std::string DriveCFolder();
 // of a Windows path. Returns false (leaving *local alone) for an unmapped drive or a path
 // that is empty.
 bool ToLocalPath(const std::wstring& path, std::string* local);
+
+// The components of a path's text (after any drive), split at "\" and "/", with "." and ".."
+// resolved by their text; ".." at the root stays at the root.
+std::vector<std::wstring> ResolvePathComponents(const std::wstring& text);
 
 // The Windows form of a local path: its Z: path. A relative path is taken from the working
 // folder.
