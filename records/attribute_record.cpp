@@ -4,7 +4,6 @@
 
 #include "host/ec_instances.h"
 #include "records/base.h"
-#include "records/output_folders.h"
 
 namespace {
 
@@ -56,13 +55,8 @@ Json::Value classMap(ElementHandleCR element) {
 
 void writeAttributeRecord(const WString& elementFolder, ElementHandleCR element) {
   Json::Value document;
-  document["avoclass"] = "orvelAttributes";
-  AString code;
-  getElementCode(elementFolder.c_str(), code);
-  document["code"] = Json::Value(code);
+  startRecord(document, "orvelAttributes", elementFolder);
   document["attribute"] = classMap(element);
 
-  WString path = elementFolder;
-  path.append(L"\\attr.json");
-  writeJsonFile(path.c_str(), document);
+  writeRecordFile(elementFolder, L"attr.json", document);
 }

@@ -6,6 +6,7 @@
 
 #include "app/message.h"
 #include "host/wstring.h"
+#include "records/output_folders.h"
 #include "records/record_text.h"
 
 namespace {
@@ -53,4 +54,19 @@ void readJsonFile(Json::Value& document, const BeFileName& path) {
   // other byte and does not end the document early.
   Json::Reader reader;
   reader.parse(text.data(), text.data() + text.size(), document, false);
+}
+
+AString startRecord(Json::Value& document, const char* avoclass, const WString& elementFolder) {
+  AString code;
+  getElementCode(elementFolder.c_str(), code);
+  document["avoclass"] = avoclass;
+  document["code"] = Json::Value(code);
+  return code;
+}
+
+void writeRecordFile(const WString& elementFolder, WCharCP fileName, const Json::Value& document) {
+  WString path = elementFolder;
+  path.append(L"\\");
+  path.append(fileName);
+  writeJsonFile(path.c_str(), document);
 }

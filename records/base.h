@@ -5,6 +5,7 @@
 
 #include "host/file_name.h"
 #include "host/host_types.h"
+#include "host/wstring.h"
 
 // Writes the document to the file at path (a wide, zero-terminated full file name) in the
 // record text form, creating the file or replacing everything it held. The folder must exist.
@@ -19,3 +20,11 @@ void writeJsonFile(WCharCP path, const Json::Value& document);
 // leaves the document null, and a syntax error leaves what was parsed before it. The caller
 // judges the outcome by the document alone.
 void readJsonFile(Json::Value& document, const BeFileName& path);
+
+// Starts a record of an element: "avoclass" names the record's kind and "code" holds the
+// element code of the element folder, the two members every record has. Returns the code.
+AString startRecord(Json::Value& document, const char* avoclass, const WString& elementFolder);
+
+// Writes the document as the file fileName (e.g. L"geo.json") inside the element folder, as
+// writeJsonFile does.
+void writeRecordFile(const WString& elementFolder, WCharCP fileName, const Json::Value& document);

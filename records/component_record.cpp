@@ -5,7 +5,6 @@
 #include <string>
 
 #include "records/base.h"
-#include "records/output_folders.h"
 
 namespace {
 
@@ -30,10 +29,7 @@ void appendIdentityMatrix(Json::Value& document) {
 
 void writeComponentRecord(const WString& elementFolder, ElementHandleCR element) {
   Json::Value document;
-  document["avoclass"] = "components";
-  AString code;
-  getElementCode(elementFolder.c_str(), code);
-  document["code"] = Json::Value(code);
+  const AString code = startRecord(document, "components", elementFolder);
   // The references are the prefixes' bytes followed by exactly the code's locale bytes, so
   // they are joined as narrow text rather than widened and converted back.
   document["gid"] = Json::Value("componentGeoes/" + code);
@@ -44,7 +40,5 @@ void writeComponentRecord(const WString& elementFolder, ElementHandleCR element)
   document["revision"] = "1";
   document["type"] = "orvelElement";
 
-  WString path = elementFolder;
-  path.append(L"\\component.json");
-  writeJsonFile(path.c_str(), document);
+  writeRecordFile(elementFolder, L"component.json", document);
 }

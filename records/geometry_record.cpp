@@ -7,7 +7,6 @@
 #include "host/dgn_model.h"
 #include "host/symbology.h"
 #include "records/base.h"
-#include "records/output_folders.h"
 
 namespace {
 
@@ -135,10 +134,7 @@ void writeGeometryRecord(const WString& elementFolder, ElementHandleCR element,
   Json::Value document;
   const UInt64 facets = facetCount(meshes);
   document["numberOfPrimitives"] = Json::Value(Json::UInt64(facets));
-  document["avoclass"] = "componentGeoes";
-  AString code;
-  getElementCode(elementFolder.c_str(), code);
-  document["code"] = Json::Value(code);
+  startRecord(document, "componentGeoes", elementFolder);
   document["numberOfColors"] = Json::Value(1);
   appendColors(document, element);
   for (UInt64 i = 0; i < facets; ++i) document["materialIndices"].append(Json::Value(0));
@@ -148,7 +144,5 @@ void writeGeometryRecord(const WString& elementFolder, ElementHandleCR element,
   appendPositions(document, meshes, factor);
   appendRange(document, element, factor);
 
-  WString path = elementFolder;
-  path.append(L"\\geo.json");
-  writeJsonFile(path.c_str(), document);
+  writeRecordFile(elementFolder, L"geo.json", document);
 }
