@@ -11,9 +11,9 @@ Element* Model::FindElement(uint64_t id) const {
 }
 
 uint64_t Model::NextElementId() const {
-  uint64_t highest = 0;
-  for (const auto& element : elements) highest = std::max(highest, element->id);
-  return highest + 1;
+  for (; m_idsSeen < elements.size(); ++m_idsSeen)
+    m_highestId = std::max(m_highestId, elements[m_idsSeen]->id);
+  return m_highestId + 1;
 }
 
 Model* DesignFile::FindModel(const std::string& name) const {

@@ -110,8 +110,14 @@ struct Model {
   bool changed = false;  // an element was added since loading
 
   Element* FindElement(uint64_t id) const;
-  // One more than the highest id so far, starting at 1.
+  // One more than the highest id so far, starting at 1. Elements are only ever appended and
+  // keep their ids, so each call looks only at the elements added since the one before: adding
+  // many elements one by one stays linear.
   uint64_t NextElementId() const;
+
+ private:
+  mutable uint64_t m_highestId = 0;  // of the first m_idsSeen elements
+  mutable size_t m_idsSeen = 0;
 };
 
 struct DesignFile {
