@@ -26,7 +26,7 @@ constexpr size_t kEnoughText = kMaxMessageLength + MB_LEN_MAX;
 
 enum class Length { None, Char, Short, Long, LongLong, Max, Size, PtrDiff, LongDouble };
 
-struct ConversionSpec {
+struct Directive {
   std::string flags;
   int width = -1;      // -1: none
   int precision = -1;  // -1: none
@@ -78,47 +78,49 @@ Length readLength(const char*& p) {
   }
 }
 
-// Parses the conversion spec after '%' and advances p past it; width and precision given
-// as '*' are taken from the arguments. False for a spec this formatter doesn't know.
-bool parseSpec(const char*& p, va_list& args, ConversionSpec* spec) {
+// Parses the directive after '%' and advances p past it; width and precision given as '*'
+// are taken from the arguments. False for a directive this formatter doesn't know.
+bool parseDirective(const char*& p, va_list& args, Directive* directive) {
   while (*p && std::strchr("-+ #0'", *p)) {
-    if (*p == '-') spec->leftAlign = true;
-    spec->flags.push_back(*p++);
+    if (*p == '-') directive->leftAlign = true;
+    directive->flags.push_back(*p++);
   }
   bool fromArgument = false;
-  if (!readNumberField(p, args, &spec->width, &fromArgument)) return false;
-  if (fromArgument && spec->width < 0) {  // a negative width argument means left-aligned
-    spec->leftAlign = true;
-    spec->flags.push_back('-');
-    spec->width = spec->width == INT_MIN ? INT_MAX : -spec->width;
-  } else if (!fromArgument && spec->width == 0) {
-    spec->width = -1;
+  if (!readNumberField(p, args, &directive->width, &fromArgument)) return false;
+  if (fromArgument && directive->width < 0) {  // a negative width argument means left-aligned
+    directive->leftAlign = true;
+    directive->flags.push_back('-');
+    directive->width = directive->width == INT_MIN ? INT_MAX : -directive->width;
+  } else if (!fromArgument && directive->width == 0) {
+    directive->width = -1;
   }
   if (*p == '.') {
     ++p;
-    if (!readNumberField(p, args, &spec->precision, &fromArgument)) return false;
-    if (spec->precision < 0) spec->precision = -1;  // a negative precision is none
+    if (!readNumberField(p, args, &directive->precision, &fromArgument)) return false;
+    if (directive->precision < 0) directive->precision = -1;  // a negative precision is none
   }
-  spec->length = readLength(p);
+  directive->length = readLength(p);
   if (!*p || !std::strchr("diuoxXcsSCfFeEgGaAp%", *p)) return false;
-  spec->conversion = *p++;
+  directive->conversion = *p++;
   return true;
 }
 
-std::string specText(const ConversionSpec& spec, const char* lengthText, char conversion) {
-  std::string text = "%" + spec.flags;
-  if (spec.width >= 0) text += std::to_string(spec.width);
-  if (spec.precision >= 0) text += "." + std::to_string(spec.precision);
+// The directive as a format of its own for snprintf, with the length modifier and conversion
+// that the argument read for it needs.
+std::string directiveFormat(const Directive& directive, const char* lengthText, char conversion) {
+  std::string text = "%" + directive.flags;
+  if (directive.width >= 0) text += std::to_string(directive.width);
+  if (directive.precision >= 0) text += "." + std::to_string(directive.precision);
   return text + lengthText + conversion;
 }
 
-// Formats one value with its own conversion spec; false when snprintf fails.
+// Formats one value with a format of one directive; false when snprintf fails.
 template <typename T>
-bool formatValue(std::string& out, const std::string& spec, T value) {
-  int size = std::snprintf(nullptr, 0, spec.c_str(), value);
+bool formatValue(std::string& out, const std::string& format, T value) {
+  int size = std::snprintf(nullptr, 0, format.c_str(), value);
   if (size < 0) return false;
   std::string piece(static_cast<size_t>(size) + 1, '\0');
-  if (std::snprintf(piece.data(), piece.size(), spec.c_str(), value) != size) return false;
+  if (std::snprintf(piece.data(), piece.size(), format.c_str(), value) != size) return false;
   piece.resize(static_cast<size_t>(size));
   out += piece;
   return true;
@@ -145,12 +147,12 @@ size_t wholeCharacterPrefix(const std::string& text, size_t limit) {
 
 // Places narrow text as a %s conversion would: precision keeps at most that many bytes
 // (whole characters only), width pads with blanks.
-void appendPadded(std::string& out, std::string text, const ConversionSpec& spec) {
-  if (spec.precision >= 0)
-    text.resize(wholeCharacterPrefix(text, static_cast<size_t>(spec.precision)));
-  size_t width = spec.width < 0 ? 0 : static_cast<size_t>(spec.width);
+void appendPadded(std::string& out, std::string text, const Directive& directive) {
+  if (directive.precision >= 0)
+    text.resize(wholeCharacterPrefix(text, static_cast<size_t>(directive.precision)));
+  size_t width = directive.width < 0 ? 0 : static_cast<size_t>(directive.width);
   std::string padding(text.size() < width ? width - text.size() : 0, ' ');
-  out += spec.leftAlign ? text + padding : padding + text;
+  out += directive.leftAlign ? text + padding : padding + text;
 }
 
 // Wide text as locale text; null shows as the C runtime shows it.
@@ -161,37 +163,43 @@ std::string wideToLocale(const wchar_t* text) {
   return narrow;
 }
 
-bool formatInteger(std::string& out, const ConversionSpec& spec, va_list& args) {
-  bool isSigned = spec.conversion == 'd' || spec.conversion == 'i';
-  char c = spec.conversion;
-  switch (spec.length) {
+bool formatInteger(std::string& out, const Directive& directive, va_list& args) {
+  bool isSigned = directive.conversion == 'd' || directive.conversion == 'i';
+  char c = directive.conversion;
+  switch (directive.length) {
     case Length::Long:
-      return isSigned ? formatValue(out, specText(spec, "l", c), va_arg(args, long))
-                      : formatValue(out, specText(spec, "l", c), va_arg(args, unsigned long));
+      return isSigned ? formatValue(out, directiveFormat(directive, "l", c), va_arg(args, long))
+                      : formatValue(out, directiveFormat(directive, "l", c),
+                                    va_arg(args, unsigned long));
     case Length::LongLong:
     case Length::LongDouble:
-      return isSigned ? formatValue(out, specText(spec, "ll", c), va_arg(args, long long))
-                      : formatValue(out, specText(spec, "ll", c), va_arg(args, unsigned long long));
+      return isSigned
+                 ? formatValue(out, directiveFormat(directive, "ll", c), va_arg(args, long long))
+                 : formatValue(out, directiveFormat(directive, "ll", c),
+                               va_arg(args, unsigned long long));
     case Length::Max:
-      return isSigned ? formatValue(out, specText(spec, "j", c), va_arg(args, intmax_t))
-                      : formatValue(out, specText(spec, "j", c), va_arg(args, uintmax_t));
+      return isSigned
+                 ? formatValue(out, directiveFormat(directive, "j", c), va_arg(args, intmax_t))
+                 : formatValue(out, directiveFormat(directive, "j", c), va_arg(args, uintmax_t));
     case Length::Size:
-      return isSigned ? formatValue(out, specText(spec, "z", c), va_arg(args, ptrdiff_t))
-                      : formatValue(out, specText(spec, "z", c), va_arg(args, size_t));
+      return isSigned
+                 ? formatValue(out, directiveFormat(directive, "z", c), va_arg(args, ptrdiff_t))
+                 : formatValue(out, directiveFormat(directive, "z", c), va_arg(args, size_t));
     case Length::PtrDiff:
-      return formatValue(out, specText(spec, "t", c), va_arg(args, ptrdiff_t));
+      return formatValue(out, directiveFormat(directive, "t", c), va_arg(args, ptrdiff_t));
     case Length::Char:
-      return formatValue(out, specText(spec, "hh", c), va_arg(args, int));
+      return formatValue(out, directiveFormat(directive, "hh", c), va_arg(args, int));
     case Length::Short:
-      return formatValue(out, specText(spec, "h", c), va_arg(args, int));
+      return formatValue(out, directiveFormat(directive, "h", c), va_arg(args, int));
     default:
-      return isSigned ? formatValue(out, specText(spec, "", c), va_arg(args, int))
-                      : formatValue(out, specText(spec, "", c), va_arg(args, unsigned int));
+      return isSigned
+                 ? formatValue(out, directiveFormat(directive, "", c), va_arg(args, int))
+                 : formatValue(out, directiveFormat(directive, "", c), va_arg(args, unsigned int));
   }
 }
 
-bool formatConversion(std::string& out, const ConversionSpec& spec, va_list& args) {
-  switch (spec.conversion) {
+bool formatConversion(std::string& out, const Directive& directive, va_list& args) {
+  switch (directive.conversion) {
     case '%':
       out.push_back('%');
       return true;
@@ -201,7 +209,7 @@ bool formatConversion(std::string& out, const ConversionSpec& spec, va_list& arg
     case 'o':
     case 'x':
     case 'X':
-      return formatInteger(out, spec, args);
+      return formatInteger(out, directive, args);
     case 'f':
     case 'F':
     case 'e':
@@ -210,30 +218,32 @@ bool formatConversion(std::string& out, const ConversionSpec& spec, va_list& arg
     case 'G':
     case 'a':
     case 'A':
-      if (spec.length == Length::LongDouble)
-        return formatValue(out, specText(spec, "L", spec.conversion), va_arg(args, long double));
-      return formatValue(out, specText(spec, "", spec.conversion), va_arg(args, double));
+      if (directive.length == Length::LongDouble)
+        return formatValue(out, directiveFormat(directive, "L", directive.conversion),
+                           va_arg(args, long double));
+      return formatValue(out, directiveFormat(directive, "", directive.conversion),
+                         va_arg(args, double));
     case 'p':
-      return formatValue(out, specText(spec, "", 'p'), va_arg(args, void*));
+      return formatValue(out, directiveFormat(directive, "", 'p'), va_arg(args, void*));
     case 'S':
-      appendPadded(out, wideToLocale(va_arg(args, const wchar_t*)), spec);
+      appendPadded(out, wideToLocale(va_arg(args, const wchar_t*)), directive);
       return true;
     case 's':
-      if (spec.length == Length::Long) {
-        appendPadded(out, wideToLocale(va_arg(args, const wchar_t*)), spec);
+      if (directive.length == Length::Long) {
+        appendPadded(out, wideToLocale(va_arg(args, const wchar_t*)), directive);
       } else {
         const char* narrow = va_arg(args, const char*);
-        appendPadded(out, narrow ? narrow : "(null)", spec);
+        appendPadded(out, narrow ? narrow : "(null)", directive);
       }
       return true;
     case 'C':
     case 'c':
-      if (spec.conversion == 'C' || spec.length == Length::Long) {
+      if (directive.conversion == 'C' || directive.length == Length::Long) {
         wchar_t wide[2] = {static_cast<wchar_t>(va_arg(args, wint_t)), L'\0'};
-        appendPadded(out, wideToLocale(wide), spec);
+        appendPadded(out, wideToLocale(wide), directive);
         return true;
       }
-      return formatValue(out, specText(spec, "", 'c'), va_arg(args, int));
+      return formatValue(out, directiveFormat(directive, "", 'c'), va_arg(args, int));
     default:
       return false;
   }
@@ -249,8 +259,8 @@ void formatMessage(std::string& text, const char* format, va_list& args) {
       continue;
     }
     ++p;
-    ConversionSpec spec;
-    if (!parseSpec(p, args, &spec) || !formatConversion(text, spec, args)) return;
+    Directive directive;
+    if (!parseDirective(p, args, &directive) || !formatConversion(text, directive, args)) return;
   }
 }
 
