@@ -12,12 +12,6 @@ namespace {
 constexpr int kElementHostType = 1;
 constexpr int kQueryFlags = 6;
 
-AString localeText(const WString& text) {
-  AString out;
-  BeStringUtilities::WCharToCurrentLocaleChar(out, text.c_str());
-  return out;
-}
-
 // Sets one member per property of the instance that holds a value, keyed by the property's
 // display label; a later property of the same label replaces an earlier one.
 void readProperties(Json::Value& properties, const IECInstance& instance) {
@@ -25,7 +19,8 @@ void readProperties(Json::Value& properties, const IECInstance& instance) {
     ECValue value;
     instance.GetValue(value, property->GetName().c_str());
     if (value.IsNull()) continue;
-    properties[localeText(property->GetDisplayLabel())] = Json::Value(localeText(value.ToString()));
+    properties[localeText(property->GetDisplayLabel().c_str())] =
+        Json::Value(localeText(value.ToString().c_str()));
   }
 }
 
@@ -43,7 +38,7 @@ Json::Value classMap(ElementHandleCR element) {
   Json::Value properties;
   for (auto it = instances.begin(); it != instances.end(); ++it) {
     DgnECInstancePtr instance = *it;
-    AString classLabel = localeText(instance->GetClass().GetDisplayLabel());
+    AString classLabel = localeText(instance->GetClass().GetDisplayLabel().c_str());
     properties.clear();
     readProperties(properties, *instance);
     classes[classLabel] = properties;

@@ -11,14 +11,6 @@
 
 namespace {
 
-// The file's narrow name: locale text of the whole path, never cut, so that a long path
-// opens its own file and not one named by a prefix of it.
-AString narrowFileName(WCharCP path) {
-  AString narrow;
-  BeStringUtilities::WCharToCurrentLocaleChar(narrow, path);
-  return narrow;
-}
-
 enum class WriteOutcome { Written, NotOpened, CutShort };
 
 // Writes all of text to a new file in one write. CutShort: the file was created but not every
@@ -37,9 +29,15 @@ WriteOutcome writeWholeFile(const AString& narrowName, const std::string& text) 
 
 }  // namespace
 
+AString localeText(WCharCP text) {
+  AString narrow;
+  BeStringUtilities::WCharToCurrentLocaleChar(narrow, text);
+  return narrow;
+}
+
 void writeJsonFile(WCharCP path, const Json::Value& document) {
   if (!path) path = L"";
-  const WriteOutcome outcome = writeWholeFile(narrowFileName(path), toRecordText(document));
+  const WriteOutcome outcome = writeWholeFile(localeText(path), toRecordText(document));
   if (outcome == WriteOutcome::Written) return;
   // A file cut short would be read back as a different document; none is better. A file that
   // could not be opened was not touched and is left as it was.
@@ -49,7 +47,7 @@ void writeJsonFile(WCharCP path, const Json::Value& document) {
 
 void readJsonFile(Json::Value& document, const BeFileName& path) {
   std::string text;
-  BeFile::ReadEntireFile(text, narrowFileName(path.c_str()).c_str());
+  BeFile::ReadEntireFile(text, localeText(path.c_str()).c_str());
   // The text is handed over by its bounds, so a zero or 0xFF byte inside it is parsed like any
   // other byte and does not end the document early.
   Json::Reader reader;

@@ -21,6 +21,10 @@ void writeJsonFile(WCharCP path, const Json::Value& document);
 // judges the outcome by the document alone.
 void readJsonFile(Json::Value& document, const BeFileName& path);
 
+// Wide host text as locale text, kept whole however long: record texts and narrow file names
+// are never cut, so no text loses its end and no long path opens a file named by its prefix.
+AString localeText(WCharCP text);
+
 // Starts a record of an element: "avoclass" names the record's kind and "code" holds the
 // element code of the element folder, the two members every record has. Returns the code.
 AString startRecord(Json::Value& document, const char* avoclass, const WString& elementFolder);

@@ -14,9 +14,7 @@ namespace {
 AString elementDescription(ElementHandleCR element) {
   WString description;
   element.GetHandler(MISSING_HANDLER_PERMISSION_None).GetDescription(element, description, 256);
-  AString text;
-  BeStringUtilities::WCharToCurrentLocaleChar(text, description.c_str());
-  return text;
+  return localeText(description.c_str());
 }
 
 void appendIdentityMatrix(Json::Value& document) {
