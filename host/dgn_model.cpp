@@ -43,8 +43,8 @@ const std::vector<std::unique_ptr<DgnAttachment>>& DgnModel::GetAttachments() co
   return m_attachments;
 }
 
-DgnAttachment::DgnAttachment(DgnModelRef& parent, DgnModelP target, WString fileName, bool missing)
-    : m_parent(parent), m_target(target), m_fileName(std::move(fileName)), m_missing(missing) {}
+DgnAttachment::DgnAttachment(DgnModelP target, WString fileName, bool missing)
+    : m_target(target), m_fileName(std::move(fileName)), m_missing(missing) {}
 
 DgnAttachment::~DgnAttachment() = default;
 

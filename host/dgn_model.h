@@ -80,7 +80,7 @@ class DgnModel : public DgnModelRef {
 class DgnAttachment : public DgnModelRef {
  public:
   // target is null when the attachment's file is missing.
-  DgnAttachment(DgnModelRef& parent, DgnModelP target, WString fileName, bool missing);
+  DgnAttachment(DgnModelP target, WString fileName, bool missing);
   ~DgnAttachment() override;
   DgnModelP GetDgnModelP() const override { return m_target; }
   bool IsDgnAttachment() const override { return true; }
@@ -88,14 +88,12 @@ class DgnAttachment : public DgnModelRef {
   bool IsMissingFile() const { return m_missing; }
   // The attached file's name as the design gives it.
   WCharCP GetAttachFileName() const { return m_fileName.c_str(); }
-  DgnModelRef& GetParentModelRef() const { return m_parent; }
   const std::vector<std::unique_ptr<DgnAttachment>>& GetAttachments() const override {
     return m_children;
   }
   std::vector<std::unique_ptr<DgnAttachment>>& AttachmentsR() { return m_children; }
 
  private:
-  DgnModelRef& m_parent;
   DgnModelP m_target;
   WString m_fileName;
   bool m_missing;

@@ -44,18 +44,6 @@ BeFileName::BeFileName(int mask, WCharCP fullName) {
 
 WString BeFileName::GetFileNameWithoutExtension() const { return BeFileName(Basename, c_str()); }
 
-WString BeFileName::GetExtension() const {
-  size_t dot = extensionDot(*this, nameStart(*this));
-  return dot == npos ? WString() : WString(substr(dot + 1));
-}
-
-WString BeFileName::GetDirectoryName() const { return BeFileName(DevAndDir, c_str()); }
-
-void BeFileName::AppendToPath(WCharCP component) {
-  if (!empty() && back() != L'\\') push_back(L'\\');
-  append(component);
-}
-
 bool BeFileName::DoesPathExist(WCharCP path) {
   std::string local;
   return toLocal(path, &local) && host::CurrentFileSystem().Exists(local);
@@ -146,8 +134,6 @@ BeFileStatus BeFile::Close() {
   m_impl->file.reset();
   return ok ? BeFileStatus::Success : BeFileStatus::WriteError;
 }
-
-bool BeFile::IsOpen() const { return m_impl->file != nullptr; }
 
 BeFileStatus BeFile::ReadEntireFile(std::string& contents, const char* narrowName) {
   contents.clear();

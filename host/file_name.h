@@ -42,10 +42,6 @@ class BeFileName : public WString {
   WCharCP GetName() const { return c_str(); }
   // The name without device, directory and extension ("Site.i" for "D:\P\Site.i.dgn").
   WString GetFileNameWithoutExtension() const;
-  WString GetExtension() const;
-  WString GetDirectoryName() const;
-  // Appends a component, with one separator between.
-  void AppendToPath(WCharCP component);
 
   bool DoesPathExist() const { return DoesPathExist(c_str()); }
   static bool DoesPathExist(WCharCP path);
@@ -82,7 +78,6 @@ class BeFile {
   // Writes size bytes; *written tells how many reached the file.
   BeFileStatus Write(uint32_t* written, const void* data, uint32_t size);
   BeFileStatus Close();
-  bool IsOpen() const;
 
   // Reads the whole file at once.
   static BeFileStatus ReadEntireFile(std::string& contents, const char* narrowName);

@@ -108,7 +108,7 @@ void Session::AttachAll(DgnModelRef& ref, DgnModel& model, std::vector<const Mod
       }
     }
     DgnModel* targetModel = target ? WrapModel(*loaded, *target) : nullptr;
-    auto attachment = std::make_unique<DgnAttachment>(ref, targetModel, fileName, !targetModel);
+    auto attachment = std::make_unique<DgnAttachment>(targetModel, fileName, !targetModel);
     if (targetModel && std::find(chain.begin(), chain.end(), target) == chain.end()) {
       chain.push_back(target);
       AttachAll(*attachment, *targetModel, chain, resolve);
@@ -119,19 +119,6 @@ void Session::AttachAll(DgnModelRef& ref, DgnModel& model, std::vector<const Mod
 }
 
 DesignFile* Session::ActiveDesign() const { return m_active ? &m_active->GetImpl() : nullptr; }
-
-DgnFile* Session::DgnFileOf(const DesignFile& design) const {
-  for (const auto& file : m_files)
-    if (file->design.get() == &design) return file->dgnFile.get();
-  return nullptr;
-}
-
-DgnModel* Session::DgnModelOf(const Model& model) const {
-  for (const auto& file : m_files)
-    if (auto found = file->models.find(&model); found != file->models.end())
-      return found->second.get();
-  return nullptr;
-}
 
 void Session::SetMessageSink(std::function<void(const std::string&)> sink) {
   m_messageSink = std::move(sink);

@@ -29,14 +29,10 @@ class Session {
   // missing-file attachment, and a note says why. Closes what was open before.
   void Open(std::unique_ptr<DesignFile> design, DesignResolver resolve = nullptr);
   void Close();
-  bool IsOpen() const { return m_active != nullptr; }
 
   DesignFile* ActiveDesign() const;
   DgnFile* ActiveDgnFile() const { return m_active; }
   DgnModel* ActiveDgnModel() const { return m_activeModel; }
-  // The public wrappers of loaded files and models.
-  DgnFile* DgnFileOf(const DesignFile& design) const;
-  DgnModel* DgnModelOf(const Model& model) const;
 
   // Messages of the application (the message window) and notes of the host (standard
   // error by default).

@@ -59,26 +59,11 @@ WString& WString::AssignA(const char* text) {
   return *this;
 }
 
-WString& WString::AppendA(const char* text) {
-  WString wide;
-  BeStringUtilities::CurrentLocaleCharToWChar(wide, text);
-  append(wide);
-  return *this;
-}
-
 bool WString::EndsWithI(WCharCP suffix) const {
   size_t n = std::wcslen(suffix);
   if (n > size()) return false;
   for (size_t i = 0; i < n; ++i)
     if (!equalIgnoringCase((*this)[size() - n + i], suffix[i])) return false;
-  return true;
-}
-
-bool WString::StartsWithI(WCharCP prefix) const {
-  size_t n = std::wcslen(prefix);
-  if (n > size()) return false;
-  for (size_t i = 0; i < n; ++i)
-    if (!equalIgnoringCase((*this)[i], prefix[i])) return false;
   return true;
 }
 

@@ -29,12 +29,9 @@ class WString : public std::wstring {
 
   // Replaces the content with narrow locale text made wide.
   WString& AssignA(const char* text);
-  WString& AppendA(const char* text);
-  WCharCP GetWCharCP() const { return c_str(); }
 
   // Whether the text ends with suffix, compared without regard to case.
   bool EndsWithI(WCharCP suffix) const;
-  bool StartsWithI(WCharCP prefix) const;
   // Replaces every occurrence of from by to; returns the number of replacements.
   size_t ReplaceAll(WCharCP from, WCharCP to);
 };
