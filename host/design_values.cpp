@@ -11,7 +11,7 @@ namespace host::design_json {
 
 std::string inQuotes(const std::string& text) { return "\"" + text + "\""; }
 
-bool isPlainName(const std::string& name) {
+static bool isPlainName(const std::string& name) {
   if (name.empty() || std::isdigit(static_cast<unsigned char>(name[0]))) return false;
   for (char c : name)
     if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') return false;
@@ -27,7 +27,7 @@ std::string item(const std::string& place, Json::ArrayIndex index) {
   return place + "[" + std::to_string(index) + "]";
 }
 
-const char* kindOf(const Json::Value& value) {
+static const char* kindOf(const Json::Value& value) {
   switch (value.type()) {
     case Json::nullValue:
       return "null";
@@ -87,7 +87,7 @@ const Json::Value* optional(const Json::Value& object, const char* name) {
 }
 
 // Well-formed UTF-8: shortest forms only, no surrogates, nothing above U+10FFFF.
-bool isValidUtf8(const std::string& text) {
+static bool isValidUtf8(const std::string& text) {
   size_t i = 0;
   while (i < text.size()) {
     auto lead = static_cast<unsigned char>(text[i]);
@@ -165,12 +165,12 @@ double readGeometryValue(const Json::Value& value, const std::string& place) {
   return number;
 }
 
-bool isGeometryValue(const Json::Value& value) {
+static bool isGeometryValue(const Json::Value& value) {
   return value.isNumeric() && std::fabs(value.asDouble()) <= kMaxGeometryValue;
 }
 
 // Points are the bulk of a design: the places for messages are only made for a bad one.
-bool isGoodPoint(const Json::Value& value) {
+static bool isGoodPoint(const Json::Value& value) {
   return value.isArray() && value.size() == 3 && isGeometryValue(value[0]) &&
          isGeometryValue(value[1]) && isGeometryValue(value[2]);
 }

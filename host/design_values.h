@@ -27,10 +27,8 @@ struct LoadError {
 // Places name a value by its path from the root, e.g. models[0].elements[3].faces[1][2].
 [[noreturn]] void fail(const std::string& place, const std::string& text);
 std::string inQuotes(const std::string& text);
-bool isPlainName(const std::string& name);
 std::string member(const std::string& place, const std::string& name);
 std::string item(const std::string& place, Json::ArrayIndex index);
-const char* kindOf(const Json::Value& value);
 [[noreturn]] void failType(const Json::Value& value, const std::string& place, const char* noun);
 
 // The reads below check the value's kind (and range) and throw LoadError with the place on a
@@ -44,8 +42,6 @@ void checkMembers(const Json::Value& object, const std::string& place,
                   const std::vector<const char*>& specific = {}, const char* owner = nullptr);
 const Json::Value& require(const Json::Value& object, const std::string& place, const char* name);
 const Json::Value* optional(const Json::Value& object, const char* name);
-// Well-formed UTF-8: shortest forms only, no surrogates, nothing above U+10FFFF.
-bool isValidUtf8(const std::string& text);
 
 std::string readString(const Json::Value& value, const std::string& place);
 std::string readName(const Json::Value& value, const std::string& place);
@@ -55,9 +51,6 @@ uint32_t readUInt32(const Json::Value& value, const std::string& place);
 
 double readFinite(const Json::Value& value, const std::string& place);
 double readGeometryValue(const Json::Value& value, const std::string& place);
-bool isGeometryValue(const Json::Value& value);
-// Points are the bulk of a design: the places for messages are only made for a bad one.
-bool isGoodPoint(const Json::Value& value);
 DPoint3d readPoint(const Json::Value& value, const std::string& place);
 std::vector<DPoint3d> readPoints(const Json::Value& value, const std::string& place);
 void requireCount(const std::vector<DPoint3d>& points, size_t least, const std::string& place,

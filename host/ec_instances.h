@@ -34,11 +34,6 @@ class ECValue {
   explicit ECValue(const DPoint3d& value) : m_value(value) {}
 
   bool IsNull() const { return std::holds_alternative<std::monostate>(m_value); }
-  bool IsString() const { return std::holds_alternative<WString>(m_value); }
-  bool IsLong() const { return std::holds_alternative<int64_t>(m_value); }
-  bool IsDouble() const { return std::holds_alternative<double>(m_value); }
-  bool IsBoolean() const { return std::holds_alternative<bool>(m_value); }
-  bool IsPoint3D() const { return std::holds_alternative<DPoint3d>(m_value); }
   void SetToNull() { m_value = std::monostate(); }
 
   // The value as text: a string as it is; an integer in decimal; a real as the shortest

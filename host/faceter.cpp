@@ -209,19 +209,6 @@ int SegmentsForFullCircle(double angleTolerance) {
   return static_cast<int>(std::clamp(count, 3.0, 4096.0));
 }
 
-bool GivesFacets(ElementType type) {
-  switch (type) {
-    case ElementType::Shape:
-    case ElementType::Mesh:
-    case ElementType::Extrusion:
-    case ElementType::Cone:
-    case ElementType::Sphere:
-      return true;
-    default:
-      return false;
-  }
-}
-
 PolyfaceHeaderPtr FacetMesh(const bvector<DPoint3d>& points,
                             const std::vector<std::vector<int>>& faces,
                             const IFacetOptions& options) {

@@ -14,9 +14,6 @@ namespace host {
 // at least 3 and at most 4096. A tolerance that is not a positive number counts as pi / 8.
 int SegmentsForFullCircle(double angleTolerance);
 
-// Whether elements of the type give facet sets (shape, mesh, extrusion, cone, sphere).
-bool GivesFacets(ElementType type);
-
 // Every result below is a new variable-size mesh in the element's own coordinates: one-based
 // indices, each face followed by 0, no face over MaxPerFace points (CurvedSurfaceMaxPerFace
 // on curved surfaces; limits below 3 count as 3), one normal per face when NormalsRequired.
