@@ -104,10 +104,11 @@ BeFile::BeFile() : m_impl(std::make_unique<Impl>()) {}
 BeFile::~BeFile() { Close(); }
 
 BeFileStatus BeFile::Create(const char* narrowName) {
-  std::string local;
-  if (!toLocalNarrow(narrowName, &local)) return BeFileStatus::FileNotFound;
+  if (!narrowName) return BeFileStatus::FileNotFound;
   WString wide;
   BeStringUtilities::CurrentLocaleCharToWChar(wide, narrowName);
+  std::string local;
+  if (!host::ToLocalPath(wide, &local)) return BeFileStatus::FileNotFound;
   if (host::LastComponentIsRefused(wide)) return BeFileStatus::AccessViolation;
   Close();
   m_impl->file = host::CurrentFileSystem().OpenForWrite(local);
