@@ -144,26 +144,6 @@ TEST_F(ExportTest, StemsThatWouldNameTempItselfOrAboveFailAndLeaveTempAlone) {
   }
 }
 
-// Fails the first `failures` creations of folders whose path holds `pattern`.
-class FailingFolders : public host::FileSystemWrapper {
- public:
-  FailingFolders(std::string pattern, int failures)
-      : FileSystemWrapper(host::LocalFileSystem()),
-        m_pattern(std::move(pattern)),
-        m_failures(failures) {}
-  bool CreateDirectory(const std::string& path) override {
-    if (path.find(m_pattern) != std::string::npos && m_failures > 0) {
-      --m_failures;
-      return false;
-    }
-    return FileSystemWrapper::CreateDirectory(path);
-  }
-
- private:
-  std::string m_pattern;
-  int m_failures;
-};
-
 TEST_F(ExportTest, TheMainFolderIsTriedTwice) {
   struct Case {
     int failures;
@@ -175,7 +155,8 @@ TEST_F(ExportTest, TheMainFolderIsTriedTwice) {
   for (const auto& c : cases) {
     fs::remove_all(mainFolder("Site"));
     fs::create_directories(driveC() + "/Temp");
-    FailingFolders failing("/Temp/Site", c.failures);
+    test_support::RefusingFileSystem failing;
+    failing.RefuseFolders("/Temp/Site", c.failures);
     host::ScopedFileSystem scoped(failing);
     ShellOutcome run = exportInProcess(site);
     EXPECT_EQ(run.exitCode, 0);
@@ -184,23 +165,10 @@ TEST_F(ExportTest, TheMainFolderIsTriedTwice) {
   }
 }
 
-// Refuses to create files whose path holds `refused`.
-class RefusingFiles : public host::FileSystemWrapper {
- public:
-  explicit RefusingFiles(std::string refused)
-      : FileSystemWrapper(host::LocalFileSystem()), m_refused(std::move(refused)) {}
-  std::unique_ptr<host::WritableFile> OpenForWrite(const std::string& path) override {
-    if (path.find(m_refused) != std::string::npos) return nullptr;
-    return FileSystemWrapper::OpenForWrite(path);
-  }
-
- private:
-  std::string m_refused;
-};
-
 TEST_F(ExportTest, ARecordThatCantBeWrittenIsReportedAndTheExportGoesOn) {
   std::string site = writeDesign("Site.dgn", {1, 2});
-  RefusingFiles refusing("- 1/component.json");
+  test_support::RefusingFileSystem refusing;
+  refusing.RefuseFiles("- 1/component.json");
   host::ScopedFileSystem scoped(refusing);
   ShellOutcome run = exportInProcess(site);
   EXPECT_EQ(run.messages,
@@ -214,7 +182,8 @@ TEST_F(ExportTest, ARecordThatCantBeWrittenIsReportedAndTheExportGoesOn) {
 
 TEST_F(ExportTest, AnElementFolderThatCantBeMadeLosesOnlyThatElement) {
   std::string site = writeDesign("Site.dgn", {1, 2});
-  FailingFolders failing("Site.dgn - Default - 1", 1);
+  test_support::RefusingFileSystem failing;
+  failing.RefuseFolders("Site.dgn - Default - 1", 1);
   host::ScopedFileSystem scoped(failing);
   ShellOutcome run = exportInProcess(site);
   ASSERT_EQ(run.messages.size(), 4u);  // the three records of element 1, then the output

@@ -9,6 +9,7 @@
 
 #include "host/file_system.h"
 #include "host/seed.h"
+#include "tests/test_support.h"
 
 namespace {
 
@@ -163,18 +164,13 @@ TEST_F(DgnFolderTest, EmptyFolderGivesAnEmptyList) {
   EXPECT_TRUE(list->empty());
 }
 
-class UnlistableFileSystem : public host::FileSystemWrapper {
- public:
-  UnlistableFileSystem() : FileSystemWrapper(host::LocalFileSystem()) {}
-  bool ListSubdirectories(const std::string&, std::vector<std::string>*) override { return false; }
-};
-
 TEST_F(DgnFolderTest, FolderThatCannotBeListedGivesNull) {
   MakeFolder("Out/a");
   StatusInt status;
   DgnFolderPtr folder = Open(L"C:\\Out", &status);
   ASSERT_TRUE(folder.IsValid());
-  UnlistableFileSystem failing;
+  test_support::RefusingFileSystem failing;
+  failing.RefuseListing();
   host::ScopedFileSystem installed(failing);
   EXPECT_TRUE(folder->GetSubFolders(nullptr).IsNull());
 }

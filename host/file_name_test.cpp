@@ -10,6 +10,7 @@
 
 #include "host/file_system.h"
 #include "host/seed.h"
+#include "tests/test_support.h"
 
 namespace {
 
@@ -59,13 +60,6 @@ TEST(BeFileNameTest, EmptyAndRemoveDirectoryNeverFollowsALinkOut) {
   EXPECT_TRUE(fs::exists(root + "/outside/keep.txt"));
 }
 
-// Fails every file creation: the seam through which tests break the host's disk.
-class NoNewFiles : public host::FileSystemWrapper {
- public:
-  NoNewFiles() : FileSystemWrapper(host::LocalFileSystem()) {}
-  std::unique_ptr<host::WritableFile> OpenForWrite(const std::string&) override { return nullptr; }
-};
-
 TEST(BeFileTest, WritesAndReadsThroughWindowsNames) {
   host::seed::ScopedDriveC driveC;
   ASSERT_EQ(BeFileName::CreateNewDirectory(L"C:\\Temp"), BeFileNameStatus::Success);
@@ -79,7 +73,8 @@ TEST(BeFileTest, WritesAndReadsThroughWindowsNames) {
   EXPECT_EQ(BeFile::ReadEntireFile(text, L"C:\\Temp\\a.json"), BeFileStatus::Success);
   EXPECT_EQ(text, "abc\xff");
 
-  NoNewFiles failing;
+  test_support::RefusingFileSystem failing;
+  failing.RefuseFiles("");
   host::ScopedFileSystem scoped(failing);
   BeFile refused;
   EXPECT_NE(refused.Create("C:\\Temp\\b.json"), BeFileStatus::Success);

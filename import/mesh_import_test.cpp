@@ -17,6 +17,7 @@
 #include "host/seed.h"
 #include "host/session.h"
 #include "records/base.h"
+#include "tests/test_support.h"
 
 namespace {
 
@@ -284,15 +285,10 @@ TEST_F(MeshImportTest, FolderThatCannotBeHadEndsTheCommand) {
   EXPECT_THAT(Elements(), IsEmpty());
 }
 
-class UnlistableFileSystem : public host::FileSystemWrapper {
- public:
-  UnlistableFileSystem() : FileSystemWrapper(host::LocalFileSystem()) {}
-  bool ListSubdirectories(const std::string&, std::vector<std::string>*) override { return false; }
-};
-
 TEST_F(MeshImportTest, SubFoldersThatCannotBeListedEndTheCommand) {
   WriteRecord("e1", std::string("{") + kTriangle + "}");
-  UnlistableFileSystem failing;
+  test_support::RefusingFileSystem failing;
+  failing.RefuseListing();
   host::ScopedFileSystem installed(failing);
   Import();
   EXPECT_THAT(Messages(), ElementsAre("GetSubFolders ERROR!"));
