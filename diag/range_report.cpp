@@ -1,6 +1,6 @@
 #include "diag/range_report.h"
 
-#include "app/message.h"
+#include "app/message/message.h"
 #include "host/element_handle.h"
 #include "host/geometry.h"
 #include "host/mdl.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "host/seed.h"
+#include "testing/seed.h"
 
 namespace {
 

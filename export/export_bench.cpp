@@ -10,8 +10,8 @@
 #include <string>
 
 #include "export/export_command.h"
-#include "host/design_loader.h"
-#include "host/seed.h"
+#include "standin/design_loader.h"
+#include "testing/seed.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "app/message.h"
+#include "app/message/message.h"
 #include "export/scan_callback.h"
 #include "host/dgn_model.h"
 #include "host/scan_criteria.h"

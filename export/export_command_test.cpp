@@ -9,12 +9,12 @@
 
 #include <gtest/gtest.h>
 
-#include "host/design_writer.h"
-#include "host/file_system.h"
-#include "host/paths.h"
-#include "host/seed.h"
-#include "host/shell.h"
-#include "tests/test_support.h"
+#include "standin/design_writer.h"
+#include "standin/file_system.h"
+#include "standin/paths.h"
+#include "testing/seed.h"
+#include "standin/shell.h"
+#include "testing/test_support.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "export/scan_callback.h"
-#include "host/seed.h"
+#include "testing/seed.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "app/message.h"
+#include "app/message/message.h"
 #include "host/dgn_folder.h"
 #include "host/dgn_model.h"
 #include "host/element_handle.h"

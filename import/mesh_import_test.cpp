@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "host/design.h"
-#include "host/file_system.h"
-#include "host/seed.h"
-#include "host/session.h"
+#include "standin/design.h"
+#include "standin/file_system.h"
+#include "testing/seed.h"
+#include "standin/session.h"
 #include "records/base.h"
-#include "tests/test_support.h"
+#include "testing/test_support.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <limits>
 #include <string>
 
-#include "app/message.h"
+#include "app/message/message.h"
 #include "host/wstring.h"
 #include "records/output_folders.h"
 #include "records/record_text.h"

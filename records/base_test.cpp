@@ -9,10 +9,10 @@
 #include <sstream>
 #include <string>
 
-#include "host/file_system.h"
-#include "host/seed.h"
+#include "standin/file_system.h"
+#include "testing/seed.h"
 #include "records/record_text.h"
-#include "tests/test_support.h"
+#include "testing/test_support.h"
 
 namespace {
 

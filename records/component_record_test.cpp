@@ -9,8 +9,8 @@
 #include <string>
 
 #include "host/file_name.h"
-#include "host/seed.h"
-#include "tests/test_support.h"
+#include "testing/seed.h"
+#include "testing/test_support.h"
 
 namespace {
 

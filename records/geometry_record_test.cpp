@@ -6,8 +6,9 @@
 #include <string>
 
 #include "host/file_name.h"
-#include "host/seed.h"
-#include "tests/test_support.h"
+#include "standin/inside_access.h"
+#include "testing/seed.h"
+#include "testing/test_support.h"
 
 namespace {
 
@@ -297,7 +298,7 @@ TEST_F(GeometryRecordTest, AHandleHoldingANewElementTakesThatElementsRange) {
   element->color = 3;
   element->storedRange = DRange3d{{0, 0, 0}, {25000, 10000, 5000}};
   EditElementHandle handle;
-  handle.SetElementDescr(std::move(element), ISessionMgr::GetActiveDgnModelRefP());
+  host::Inside::SetNewElement(handle, std::move(element), ISessionMgr::GetActiveDgnModelRefP());
   ASSERT_EQ(BeFileName::CreateNewDirectory(kFolder), BeFileNameStatus::Success);
   writeGeometryRecord(WString(kFolder), handle, oneTriangle());
   std::string contents;

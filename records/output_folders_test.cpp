@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "host/dgn_model.h"
-#include "host/seed.h"
-#include "tests/test_support.h"
+#include "testing/seed.h"
+#include "testing/test_support.h"
 
 namespace {
 

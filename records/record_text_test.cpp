@@ -10,7 +10,7 @@
 #include <random>
 #include <sstream>
 #include <string>
-#include "tests/test_support.h"
+#include "testing/test_support.h"
 
 namespace {
 

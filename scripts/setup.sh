@@ -2,6 +2,8 @@
 # Installs the Debian packages that the build needs (only those missing), then configures
 # and builds. Usage: scripts/setup.sh [BUILD_DIR] [extra cmake arguments...]
 # TOLVANE_SANITIZE=ON builds with AddressSanitizer and UndefinedBehaviorSanitizer.
+# Warnings are errors here, as in CI; TOLVANE_WERROR=OFF turns that off. A plain cmake build
+# of a user never makes them errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -23,5 +25,6 @@ shift || true
 sanitize="${TOLVANE_SANITIZE:-OFF}"
 benchmarks=ON
 [[ "$sanitize" == ON ]] && benchmarks=OFF  # benchmarks mean nothing under the sanitizers
-cmake -S . -B "$build_dir" -G Ninja -DTOLVANE_SANITIZE="$sanitize" -DTOLVANE_BENCHMARKS="$benchmarks" "$@" >/dev/null
+cmake -S . -B "$build_dir" -G Ninja -DTOLVANE_SANITIZE="$sanitize" -DTOLVANE_BENCHMARKS="$benchmarks" \
+  -DCMAKE_COMPILE_WARNING_AS_ERROR="${TOLVANE_WERROR:-ON}" "$@" >/dev/null
 cmake --build "$build_dir" -j"$(nproc)"

@@ -11,8 +11,8 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
-#include "host/design_loader.h"
-#include "tests/test_support.h"
+#include "standin/design_loader.h"
+#include "testing/test_support.h"
 
 namespace {
 

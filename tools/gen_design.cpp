@@ -14,9 +14,9 @@
 #include <random>
 #include <string>
 
-#include "host/design.h"
-#include "host/design_writer.h"
-#include "host/file_system.h"
+#include "standin/design.h"
+#include "standin/design_writer.h"
+#include "standin/file_system.h"
 
 namespace {
 

@@ -1,0 +1,122 @@
+#include "app/message/message.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <functional>
+#include <string>
+
+#include "testing/seed.h"
+#include "testing/test_support.h"
+
+namespace {
+
+using host::seed::DesignBuilder;
+using host::seed::ScopedSession;
+using test_support::ScopedLocale;
+
+std::unique_ptr<host::DesignFile> emptyDesign() {
+  DesignBuilder builder;
+  builder.AddModel("Default");
+  return builder.Release();
+}
+
+// The one line that print shows in the message window, under the given LC_CTYPE.
+std::string shown(const std::function<void()>& print, const char* locale = "C.UTF-8") {
+  ScopedLocale ctype(LC_CTYPE, locale);
+  EXPECT_TRUE(ctype.ok()) << locale;
+  ScopedSession session(emptyDesign());
+  print();
+  EXPECT_EQ(session.Messages().size(), 1u);
+  return session.Messages().empty() ? std::string() : session.Messages().front();
+}
+
+struct FormatCase {
+  const char* expected;
+  std::function<void()> print;
+};
+
+TEST(PrintMessage, FormatsEachConversionAsTheCRuntimeDoes) {
+  const FormatCase cases[] = {
+      {"plain text", [] { printMessage("plain text"); }},
+      {"100% sure", [] { printMessage("100%% sure"); }},
+      {"-42|+42| 42|00042|42   |",
+       [] { printMessage("%d|%+d|% d|%05d|%-5i|", -42, 42, 42, 42, 42); }},
+      {"4294967295|ff|FF|0xff|17",
+       [] { printMessage("%u|%x|%X|%#x|%o", 4294967295u, 255u, 255u, 255u, 15u); }},
+      {"-9223372036854775807|18446744073709551615|65535|-1|255",
+       [] {
+         printMessage("%lld|%llu|%hu|%hhd|%zu", -9223372036854775807LL, 18446744073709551615ULL,
+                      static_cast<unsigned short>(65535), static_cast<signed char>(-1),
+                      static_cast<size_t>(255));
+       }},
+      {"range1= (0.00, 0.00, 0.00,)~(1000.00, 2000.00, 0.00,)",
+       [] {
+         printMessage("range1= (%.2f, %.2f, %.2f,)~(%.2f, %.2f, %.2f,)", 0.0, 0.0, 0.0, 1000.0,
+                      2000.0, 0.0);
+       }},
+      {"1.500000|1.5E+03|2.5e-05|1.5|1.25|INF",
+       [] { printMessage("%f|%.1E|%g|%G|%Lg|%F", 1.5, 1500.0, 0.000025, 1.5, 1.25L, 1.0 / 0.0); }},
+      {"   ab|ab   |abc", [] { printMessage("%5s|%-5s|%.3s", "ab", "ab", "abcdef"); }},
+      {"x|  y|z", [] { printMessage("%c|%3c|%lc", 'x', 'y', static_cast<wint_t>(L'z')); }},
+      {"   42|42   |3.14", [] { printMessage("%*d|%-*d|%.*f", 5, 42, 5, 42, 2, 3.14159); }},
+      {"0x1234", [] { printMessage("%p", reinterpret_cast<void*>(0x1234)); }},
+      {"Output to C:\\Temp\\Site", [] { printMessage("Output to %S", L"C:\\Temp\\Site"); }},
+      {"File Z:\\h\\Caf\xC3\xA9\\geo.json doesn't exist",
+       [] { printMessage("File %S doesn't exist", L"Z:\\h\\Caf\u00E9\\geo.json"); }},
+      {"[  ab][ab  ][a\xC3\xA9][a]",
+       [] {
+         printMessage("[%4S][%-4ls][%.3S][%.2S]", L"ab", L"ab", L"a\u00E9\u00E9", L"a\u00E9");
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.expected);
+    EXPECT_EQ(shown(c.print), c.expected);
+  }
+}
+
+TEST(PrintMessage, WideTextTheLocaleCantEncodeBecomesQuestionMarks) {
+  const wchar_t* smiley = L"Caf\u00E9 \U0001F600";
+  EXPECT_EQ(shown([&] { printMessage("Output to %S!", smiley); }, "C.UTF-8"),
+            "Output to Caf\xC3\xA9 \xF0\x9F\x98\x80!");
+  // The C locale encodes nothing beyond ASCII: the rest of the message still shows.
+  EXPECT_EQ(shown([&] { printMessage("Output to %S!", smiley); }, "C"), "Output to Caf? ?!");
+  EXPECT_EQ(shown([&] { printMessage("%d %S %d", 1, smiley, 2); }, "POSIX"), "1 Caf? ? 2");
+  // A lone surrogate is not a character in any encoding.
+  const wchar_t surrogate[] = {L'a', static_cast<wchar_t>(0xD800), L'b', 0};
+  EXPECT_EQ(shown([&] { printMessage("<%S>", surrogate); }, "C.UTF-8"), "<a?b>");
+}
+
+TEST(PrintMessage, KeepsWhatCouldBeFormattedBeforeAnUnknownConversion) {
+  // Formats come from variables so that the compiler lets the faulty ones through.
+  const char* unknown = "count %d then %y and %d";
+  const char* positional = "a %1$d b";
+  const char* dangling = "end %";
+  const char* storing = "before %n after";
+  EXPECT_EQ(shown([&] { printMessage(unknown, 5, 6); }), "count 5 then ");
+  EXPECT_EQ(shown([&] { printMessage(positional, 5); }), "a ");
+  EXPECT_EQ(shown([&] { printMessage(dangling, 0); }), "end ");
+  EXPECT_EQ(shown([&] { printMessage(storing, static_cast<int*>(nullptr)); }), "before ");
+}
+
+TEST(PrintMessage, ShowsAtMost2047CharactersAndNeverHalfACharacter) {
+  std::string exact(kMessageBufferSize - 1, 'a');
+  EXPECT_EQ(shown([&] { printMessage("%s", exact.c_str()); }), exact);
+
+  std::string longer(3000, 'b');
+  EXPECT_EQ(shown([&] { printMessage("%s", longer.c_str()); }), longer.substr(0, 2047));
+
+  // A two-byte character across the limit is left out whole.
+  std::string crossing = std::string(2046, 'c') + "\xC3\xA9" + std::string(952, 'd');
+  EXPECT_EQ(shown([&] { printMessage("%s", crossing.c_str()); }), std::string(2046, 'c'));
+
+  std::wstring wide = std::wstring(2045, L'w') + L"\U0001F600" + std::wstring(950, L'x');
+  EXPECT_EQ(shown([&] { printMessage("%S", wide.c_str()); }), std::string(2045, 'w'));
+
+  // Long format text, not only arguments, is cut too.
+  std::string format = std::string(2040, 'f') + " %s";
+  EXPECT_EQ(shown([&] { printMessage(format.c_str(), "abcdefgh"); }),
+            std::string(2040, 'f') + " abcdef");
+}
+
+}  // namespace

@@ -1,0 +1,305 @@
+#include "standin/design_writer.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "standin/design_loader.h"
+#include "standin/file_system.h"
+#include "testing/seed.h"
+
+namespace host {
+namespace {
+
+std::unique_ptr<DesignFile> parseOrFail(const std::string& text) {
+  std::string error;
+  auto design = ParseDesign(text, "written.dgn", &error);
+  EXPECT_NE(design, nullptr) << error << "\n" << text;
+  return design;
+}
+
+// write(read(write(x))) must be write(x): nothing is lost or changed on the way.
+void expectStableRoundTrip(const DesignFile& design) {
+  std::string written = DesignToText(design);
+  auto reread = parseOrFail(written);
+  ASSERT_NE(reread, nullptr);
+  EXPECT_EQ(DesignToText(*reread), written);
+}
+
+std::string readText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class TempFolder {
+ public:
+  TempFolder() {
+    char name[] = "/tmp/design_writer_test.XXXXXX";
+    m_path = mkdtemp(name) ? name : "";
+  }
+  ~TempFolder() {
+    if (!m_path.empty()) LocalFileSystem().RemoveTree(m_path);
+  }
+  const std::string& path() const { return m_path; }
+
+ private:
+  std::string m_path;
+};
+
+TEST(DesignWriterTest, SamplesSurviveARoundTrip) {
+  for (const char* name : {"Site.dgn", "Walls.dgn"}) {
+    std::string error;
+    auto design = LoadDesignFile(std::string(TOLVANE_SOURCE_DIR) + "/samples/" + name, &error);
+    ASSERT_NE(design, nullptr) << error;
+    expectStableRoundTrip(*design);
+  }
+}
+
+TEST(DesignWriterTest, SiteSampleHoldsWhatTheCommandsNeed) {
+  std::string error;
+  auto site = LoadDesignFile(std::string(TOLVANE_SOURCE_DIR) + "/samples/Site.dgn", &error);
+  ASSERT_NE(site, nullptr) << error;
+  const Model& model = *site->ActiveModel();
+  EXPECT_EQ(model.name, "Default");
+  EXPECT_EQ(model.uorPerMeter, 10000);
+  EXPECT_GE(model.elements.size(), 100u);
+  ASSERT_NE(model.FindElement(10768), nullptr);
+  EXPECT_EQ(model.FindElement(10768)->type, ElementType::Mesh);
+  ASSERT_EQ(model.attachments.size(), 2u);
+  EXPECT_EQ(model.attachments[0].file, "Walls.dgn");
+  EXPECT_EQ(model.attachments[1].file, "Furniture.dgn");
+
+  std::set<ElementType> types;
+  bool byLevel = false, trueColor = false, invisible = false, transparent = false, nonAscii = false;
+  for (const auto& element : model.elements) {
+    types.insert(element->type);
+    byLevel = byLevel || element->color == kByLevelColor;
+    trueColor = trueColor || site->trueColors.count(element->color) > 0;
+    invisible = invisible || element->invisible;
+    transparent = transparent || element->transparency > 0;
+    for (const Instance& instance : element->instances)
+      for (const auto& [name, value] : instance.values)
+        if (auto* text = std::get_if<std::string>(&value))
+          nonAscii = nonAscii || text->find("\xC3\xBC") != std::string::npos;
+  }
+  EXPECT_EQ(types.size(), 9u) << "every element type";
+  EXPECT_TRUE(byLevel && trueColor && invisible && transparent && nonAscii);
+  EXPECT_NE(site->FindClass("Door"), nullptr);
+
+  auto walls = LoadDesignFile(std::string(TOLVANE_SOURCE_DIR) + "/samples/Walls.dgn", &error);
+  ASSERT_NE(walls, nullptr) << error;
+  EXPECT_NE(walls->FindModel("Walls"), nullptr);
+}
+
+// A design with every element type and every member away from its default.
+std::unique_ptr<DesignFile> everythingDesign() {
+  seed::DesignBuilder builder(L"Z:\\tmp\\Everything.dgn");
+  builder.AddLevel(5, "Wände", 3);
+  builder.AddClass("Door", "", {{"Width", "Width"}, {"Mark", ""}, {"Hinge", "Hinge point"}});
+  DesignFile& file = builder.File();
+  file.colorTableGiven[0] = file.colorTableGiven[5] = true;
+  file.colorTable[5] = {1, 2, 3};
+  file.trueColors[300] = {18, 52, 86};
+  file.trueColors[4294967294u] = {0, 0, 0};
+
+  Model& model = builder.AddModel("Ground floor", 10000);
+  builder.AddModel("Second", 304.8);
+  file.activeModel = "Second";
+  builder.AddAttachment(model, "Walls.dgn", "Walls");
+  builder.AddAttachment(model, "/abs/Furniture.dgn");
+
+  Element& line = builder.AddElement(model, ElementType::Line);
+  line.points = {{-0.0, 1e-9, 123456789.125}, {0.1, 0.2, 0.3}};
+  line.color = kByLevelColor;
+  line.level = 5;
+  line.storedRange = DRange3d{{-1, -2, -3}, {4, 5, 6}};
+  Element& text = builder.AddElement(model, ElementType::Text);
+  text.text = "Tür \"3\"\\\n\ttab \x01";
+  text.invisible = true;
+  Element& shape = builder.AddElement(model, ElementType::Shape);
+  shape.points = {{0, 0, 0}, {5, 0, 0}, {5, 5, 0}, {2, 2, 0}};
+  shape.transparency = 0.25;
+  Element& linestring = builder.AddElement(model, ElementType::LineString);
+  linestring.points = {{0, 0, 0}, {1, 0, 0}};
+  linestring.id = 9223372036854775813u;
+  builder.AddMesh(model, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {{1, 2, -3}, {-3, 4, 1}});
+  Element& extrusion = builder.AddElement(model, ElementType::Extrusion);
+  extrusion.profile = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}};
+  extrusion.vector = {0, 0, 2.5};
+  extrusion.color = 300;
+  Element& cone = builder.AddElement(model, ElementType::Cone);
+  cone.base = {0, 0, 0};
+  cone.top = {0, 0, 1};
+  cone.baseRadius = 1;
+  Element& sphere = builder.AddElement(model, ElementType::Sphere);
+  sphere.radius = 7;
+  Element& cell = builder.AddElement(model, ElementType::Cell);
+  cell.cellName = "Door";
+  const double rows[12] = {0, -1, 0, 10, 1, 0, 0, 20, 0, 0, 1, 30};
+  cell.transform = Transform::FromRowValues(rows);
+  cell.instances.push_back(
+      {"Door", {{"Width", 900.0}, {"Mark", std::string("Tür")}, {"Hinge", DPoint3d{1, 2, 3}}}});
+  cell.instances.push_back({"Door", {{"Width", int64_t{-900}}, {"Mark", true}}});
+  cell.instances.push_back({"Door", {}});
+  Element& child = builder.AddChild(cell, ElementType::Sphere);
+  child.radius = 1;
+  child.color = 4;
+  Element& inner = builder.AddChild(cell, ElementType::Cell);
+  inner.cellName = "";
+  builder.AddChild(inner, ElementType::Line).points = {{0, 0, 0}, {1, 1, 1}};
+  builder.AddElement(model, ElementType::Cell).cellName = "Empty";
+  return builder.Release();
+}
+
+TEST(DesignWriterTest, EveryElementTypeSurvivesARoundTrip) {
+  auto design = everythingDesign();
+  expectStableRoundTrip(*design);
+
+  auto reread = parseOrFail(DesignToText(*design));
+  ASSERT_NE(reread, nullptr);
+  EXPECT_EQ(reread->activeModel, "Second");
+  EXPECT_EQ(reread->levels, design->levels);
+  EXPECT_EQ(reread->classes, design->classes);
+  EXPECT_EQ(reread->trueColors, design->trueColors);
+  EXPECT_EQ(reread->models[1]->uorPerMeter, 304.8);
+  const Model& model = *reread->models[0];
+  ASSERT_EQ(model.elements.size(), 10u);
+  for (size_t i = 0; i < model.elements.size(); ++i)
+    EXPECT_EQ(model.elements[i]->id, design->models[0]->elements[i]->id);
+  EXPECT_EQ(model.attachments[0].model, std::optional<std::string>("Walls"));
+  EXPECT_FALSE(model.attachments[1].model.has_value());
+
+  const Element& line = *model.elements[0];
+  EXPECT_EQ(line.points, design->models[0]->elements[0]->points) << "doubles are exact";
+  EXPECT_FALSE(std::signbit(line.points[0].x)) << "negative zero is written as 0";
+  EXPECT_EQ(line.color, kByLevelColor);
+  EXPECT_EQ(line.storedRange, (DRange3d{{-1, -2, -3}, {4, 5, 6}}));
+  EXPECT_EQ(model.elements[1]->text, "Tür \"3\"\\\n\ttab \x01");
+  EXPECT_TRUE(model.elements[1]->invisible);
+  EXPECT_EQ(model.elements[2]->transparency, 0.25);
+  EXPECT_EQ(model.elements[4]->faces, (std::vector<std::vector<int>>{{1, 2, -3}, {-3, 4, 1}}));
+
+  const Element& cell = *model.elements[8];
+  EXPECT_EQ(cell.transform, design->models[0]->elements[8]->transform);
+  ASSERT_EQ(cell.instances.size(), 3u);
+  EXPECT_EQ(cell.instances[0].values.at("Width"), PropertyValue(900.0)) << "a real stays real";
+  EXPECT_EQ(cell.instances[1].values.at("Width"), PropertyValue(int64_t{-900}));
+  EXPECT_EQ(cell.instances[0].values.at("Hinge"), PropertyValue(DPoint3d{1, 2, 3}));
+  EXPECT_EQ(cell.instances[1].values.at("Mark"), PropertyValue(true));
+  ASSERT_EQ(cell.children.size(), 2u);
+  EXPECT_EQ(cell.children[0]->color, 4u);
+  EXPECT_EQ(cell.children[1]->children[0]->points[1], (DPoint3d{1, 1, 1}));
+}
+
+TEST(DesignWriterTest, ColourTableRunsToTheLastGivenEntry) {
+  auto design = everythingDesign();
+  auto reread = parseOrFail(DesignToText(*design));
+  ASSERT_NE(reread, nullptr);
+  EXPECT_EQ(reread->colorTable, design->colorTable);
+  for (int i = 0; i < 256; ++i) EXPECT_EQ(reread->colorTableGiven[i], i <= 5) << i;
+
+  design->colorTableGiven = {};
+  EXPECT_EQ(DesignToText(*design).find("colorTable"), std::string::npos);
+}
+
+class FailingWrites : public FileSystemWrapper {
+ public:
+  explicit FailingWrites(bool failOpen)
+      : FileSystemWrapper(LocalFileSystem()), m_failOpen(failOpen) {}
+  std::unique_ptr<WritableFile> OpenForWrite(const std::string& path) override {
+    if (m_failOpen) return nullptr;
+    auto file = target().OpenForWrite(path);
+    return file ? std::make_unique<HalfWritten>(std::move(file)) : nullptr;
+  }
+
+ private:
+  // Writes half of what it is given, then reports a full disk.
+  class HalfWritten : public WritableFile {
+   public:
+    explicit HalfWritten(std::unique_ptr<WritableFile> file) : m_file(std::move(file)) {}
+    bool Append(const char* data, size_t size) override {
+      m_file->Append(data, size / 2);
+      return false;
+    }
+    bool Close() override { return m_file->Close(); }
+
+   private:
+    std::unique_ptr<WritableFile> m_file;
+  };
+  bool m_failOpen;
+};
+
+TEST(DesignWriterTest, SavingWritesAFileThatLoads) {
+  TempFolder folder;
+  std::string path = folder.path() + "/Saved.dgn";
+  auto design = everythingDesign();
+  std::string error;
+  ASSERT_TRUE(SaveDesignFile(*design, path, &error)) << error;
+  EXPECT_EQ(readText(path), DesignToText(*design));
+  EXPECT_NE(LoadDesignFile(path, &error), nullptr) << error;
+}
+
+TEST(DesignWriterTest, AFailedSaveLeavesNoPartialFile) {
+  TempFolder folder;
+  std::string path = folder.path() + "/Saved.dgn";
+  auto design = everythingDesign();
+  for (bool failOpen : {false, true}) {
+    FailingWrites failing(failOpen);
+    ScopedFileSystem scoped(failing);
+    std::string error;
+    EXPECT_FALSE(SaveDesignFile(*design, path, &error));
+    EXPECT_EQ(error,
+              path + (failOpen ? ": can't open the file for writing" : ": can't write the file"));
+    EXPECT_FALSE(LocalFileSystem().Exists(path));
+  }
+}
+
+int runGenerator(const std::string& arguments) {
+  std::string command = std::string(TOLVANE_GENDESIGN) + " " + arguments + " 2>/dev/null";
+  int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(GenDesignTest, WritesTheCountOfElementsInTheDesignFormat) {
+  TempFolder folder;
+  std::string path = folder.path() + "/Big.dgn";
+  ASSERT_EQ(runGenerator(path + " 400 --seed 7"), 0);
+  std::string error;
+  auto design = LoadDesignFile(path, &error);
+  ASSERT_NE(design, nullptr) << error;
+  const auto& elements = design->ActiveModel()->elements;
+  ASSERT_EQ(elements.size(), 400u);
+  std::set<ElementType> types;
+  for (size_t i = 0; i < elements.size(); ++i) {
+    EXPECT_EQ(elements[i]->id, i + 1);
+    EXPECT_FALSE(elements[i]->invisible) << "every element is drawn";
+    types.insert(elements[i]->type);
+  }
+  EXPECT_EQ(types.size(), 9u);
+  EXPECT_EQ(DesignToText(*design), readText(path)) << "written in the writer's own form";
+
+  std::string again = folder.path() + "/Again.dgn";
+  ASSERT_EQ(runGenerator(again + " 400 --seed 7"), 0);
+  EXPECT_EQ(readText(again), readText(path)) << "the same seed gives the same design";
+}
+
+TEST(GenDesignTest, RefusesBadArguments) {
+  TempFolder folder;
+  std::string path = folder.path() + "/Big.dgn";
+  for (const std::string& arguments :
+       {path, path + " 0", path + " ten", path + " 10 --sed 1", path + " 10 --seed x",
+        folder.path() + "/missing/Big.dgn 10"})
+    EXPECT_EQ(runGenerator(arguments), 1) << arguments;
+  EXPECT_FALSE(LocalFileSystem().Exists(path));
+}
+
+}  // namespace
+}  // namespace host

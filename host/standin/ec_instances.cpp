@@ -1,0 +1,108 @@
+#include "host/ec_instances.h"
+
+#include <charconv>
+#include <string>
+
+#include "standin/design.h"
+#include "standin/inside_access.h"
+
+namespace {
+
+// The shortest text that reads back as the same double.
+std::wstring realText(double value) {
+  char buffer[64];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::wstring(buffer, result.ptr);
+}
+
+WString wide(const std::string& utf8) { return BeStringUtilities::Utf8ToWChar(utf8.c_str()); }
+
+std::shared_ptr<const ECClass> makeClass(const host::ClassDef& definition) {
+  std::vector<ECProperty> properties;
+  properties.reserve(definition.properties.size());
+  for (const host::PropertyDef& property : definition.properties)
+    properties.emplace_back(wide(property.name), wide(property.label));
+  return std::make_shared<const ECClass>(wide(definition.name), wide(definition.label),
+                                         std::move(properties));
+}
+
+ECValue makeValue(const host::PropertyValue& value) {
+  struct Visitor {
+    ECValue operator()(const std::string& text) const { return ECValue(wide(text).c_str()); }
+    ECValue operator()(int64_t number) const { return ECValue(number); }
+    ECValue operator()(double number) const { return ECValue(number); }
+    ECValue operator()(bool flag) const { return ECValue(flag); }
+    ECValue operator()(const DPoint3d& point) const { return ECValue(point); }
+  };
+  return std::visit(Visitor(), value);
+}
+
+}  // namespace
+
+WString ECValue::ToString() const {
+  struct Visitor {
+    std::wstring operator()(std::monostate) const { return std::wstring(); }
+    std::wstring operator()(const WString& text) const { return text; }
+    std::wstring operator()(int64_t number) const { return std::to_wstring(number); }
+    std::wstring operator()(double number) const { return realText(number); }
+    std::wstring operator()(bool flag) const { return flag ? L"True" : L"False"; }
+    std::wstring operator()(const DPoint3d& point) const {
+      return realText(point.x) + L"," + realText(point.y) + L"," + realText(point.z);
+    }
+  };
+  return WString(std::visit(Visitor(), m_value));
+}
+
+const ECProperty* ECClass::GetPropertyP(WCharCP name) const {
+  if (!name) return nullptr;
+  for (const ECProperty& property : m_properties)
+    if (property.GetName() == name) return &property;
+  return nullptr;
+}
+
+ECObjectsStatus DgnECInstance::GetValue(ECValue& value, WCharCP accessString) const {
+  value.SetToNull();
+  if (!m_class->GetPropertyP(accessString)) return ECObjectsStatus::PropertyNotFound;
+  auto found = m_values.find(WString(accessString));
+  if (found != m_values.end()) value = found->second;
+  return ECObjectsStatus::Success;
+}
+
+FindInstancesScopePtr FindInstancesScope::CreateScope(ElementHandleCR element,
+                                                      const FindInstancesScopeOption&) {
+  const host::Element* impl = host::Inside::ElementOf(element);
+  DgnModelP model = element.GetDgnModelP();
+  const host::DesignFile* design = model ? &host::Inside::DesignOf(*model->GetDgnFileP()) : nullptr;
+  return FindInstancesScopePtr(new FindInstancesScope(impl, design));
+}
+
+ECQueryPtr ECQuery::CreateQuery(ECQueryProcessFlags flags) {
+  return ECQueryPtr(new ECQuery(flags));
+}
+
+DgnECManager& DgnECManager::GetManager() {
+  static DgnECManager manager;
+  return manager;
+}
+
+DgnECInstanceIterable DgnECManager::FindInstances(FindInstancesScope& scope, const ECQuery&,
+                                                  unsigned* count) {
+  std::vector<DgnECInstancePtr> instances;
+  const host::Element* element = host::Inside::ElementOf(scope);
+  const host::DesignFile* design = host::Inside::DesignOf(scope);
+  if (element && design) {
+    // Instances of one class share one class object.
+    std::map<const host::ClassDef*, std::shared_ptr<const ECClass>> classes;
+    for (const host::Instance& instance : element->instances) {
+      const host::ClassDef* definition = design->FindClass(instance.className);
+      if (!definition) continue;
+      std::shared_ptr<const ECClass>& ecClass = classes[definition];
+      if (!ecClass) ecClass = makeClass(*definition);
+      std::map<WString, ECValue> values;
+      for (const auto& [name, value] : instance.values) values[wide(name)] = makeValue(value);
+      instances.emplace_back(new DgnECInstance(ecClass, std::move(values)));
+    }
+  }
+  if (count) *count = static_cast<unsigned>(instances.size());
+  return DgnECInstanceIterable(std::move(instances));
+}

@@ -1,0 +1,151 @@
+#include "host/file_name.h"
+
+#include <vector>
+
+#include "standin/file_system.h"
+#include "standin/paths.h"
+
+namespace {
+
+size_t nameStart(const std::wstring& path) {
+  size_t separator = path.find_last_of(L"\\/");
+  if (separator != std::wstring::npos) return separator + 1;
+  if (path.size() >= 2 && path[1] == L':') return 2;
+  return 0;
+}
+
+// The position of the extension's dot in the name that starts at start, or npos.
+size_t extensionDot(const std::wstring& path, size_t start) {
+  size_t dot = path.find_last_of(L'.');
+  return dot != std::wstring::npos && dot >= start ? dot : std::wstring::npos;
+}
+
+bool toLocal(WCharCP path, std::string* local) { return path && host::ToLocalPath(path, local); }
+
+bool toLocalNarrow(const char* narrowName, std::string* local) {
+  if (!narrowName) return false;
+  WString wide;
+  BeStringUtilities::CurrentLocaleCharToWChar(wide, narrowName);
+  return host::ToLocalPath(wide, local);
+}
+
+}  // namespace
+
+BeFileName::BeFileName(int mask, WCharCP fullName) {
+  std::wstring path = fullName ? fullName : L"";
+  size_t start = nameStart(path);
+  size_t dot = extensionDot(path, start);
+  size_t deviceEnd = path.size() >= 2 && path[1] == L':' ? 2 : 0;
+  if (mask & Device) append(path.substr(0, deviceEnd));
+  if (mask & Directory) append(path.substr(deviceEnd, start - deviceEnd));
+  if (mask & Basename) append(path.substr(start, (dot == npos ? path.size() : dot) - start));
+  if ((mask & Extension) && dot != npos) append(path.substr(dot));
+}
+
+WString BeFileName::GetFileNameWithoutExtension() const { return BeFileName(Basename, c_str()); }
+
+bool BeFileName::DoesPathExist(WCharCP path) {
+  std::string local;
+  return toLocal(path, &local) && host::CurrentFileSystem().Exists(local);
+}
+
+bool BeFileName::IsDirectory(WCharCP path) {
+  std::string local;
+  return toLocal(path, &local) && host::CurrentFileSystem().IsDirectory(local);
+}
+
+BeFileNameStatus BeFileName::CreateNewDirectory(WCharCP path) {
+  std::string local;
+  if (!toLocal(path, &local)) return BeFileNameStatus::CantCreate;
+  auto& fs = host::CurrentFileSystem();
+  if (fs.Exists(local)) return BeFileNameStatus::AlreadyExists;
+  // Walk up to the first folder that exists, then create the missing ones top down; every
+  // new component must be a name that Windows accepts.
+  std::vector<std::wstring> missing;
+  std::wstring wide = path;
+  while (!wide.empty()) {
+    while (!wide.empty() && (wide.back() == L'\\' || wide.back() == L'/')) wide.pop_back();
+    std::string localPart;
+    if (!host::ToLocalPath(wide, &localPart) || fs.Exists(localPart)) break;
+    if (host::LastComponentIsRefused(wide)) return BeFileNameStatus::IllegalName;
+    missing.push_back(wide);
+    size_t separator = wide.find_last_of(L"\\/");
+    if (separator == std::wstring::npos) break;
+    wide.resize(separator);
+  }
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+    std::string localPart;
+    host::ToLocalPath(*it, &localPart);
+    if (!fs.CreateDirectory(localPart)) return BeFileNameStatus::CantCreate;
+  }
+  return BeFileNameStatus::Success;
+}
+
+BeFileNameStatus BeFileName::EmptyAndRemoveDirectory(WCharCP path) {
+  std::string local;
+  if (!toLocal(path, &local)) return BeFileNameStatus::FileNotFound;
+  auto& fs = host::CurrentFileSystem();
+  if (!fs.IsDirectory(local)) return BeFileNameStatus::FileNotFound;
+  return fs.RemoveTree(local) ? BeFileNameStatus::Success : BeFileNameStatus::CantDeleteDir;
+}
+
+BeFileNameStatus BeFileName::BeDeleteFile(WCharCP path) {
+  std::string local;
+  if (!toLocal(path, &local)) return BeFileNameStatus::FileNotFound;
+  return host::CurrentFileSystem().RemoveFile(local) ? BeFileNameStatus::Success
+                                                     : BeFileNameStatus::FileNotFound;
+}
+
+struct BeFile::Impl {
+  std::unique_ptr<host::WritableFile> file;
+};
+
+BeFile::BeFile() : m_impl(std::make_unique<Impl>()) {}
+BeFile::~BeFile() { Close(); }
+
+BeFileStatus BeFile::Create(const char* narrowName) {
+  if (!narrowName) return BeFileStatus::FileNotFound;
+  WString wide;
+  BeStringUtilities::CurrentLocaleCharToWChar(wide, narrowName);
+  std::string local;
+  if (!host::ToLocalPath(wide, &local)) return BeFileStatus::FileNotFound;
+  if (host::LastComponentIsRefused(wide)) return BeFileStatus::AccessViolation;
+  Close();
+  m_impl->file = host::CurrentFileSystem().OpenForWrite(local);
+  return m_impl->file ? BeFileStatus::Success : BeFileStatus::AccessViolation;
+}
+
+BeFileStatus BeFile::Create(WCharCP name) {
+  AString narrow;
+  BeStringUtilities::WCharToCurrentLocaleChar(narrow, name);
+  return Create(narrow.c_str());
+}
+
+BeFileStatus BeFile::Write(uint32_t* written, const void* data, uint32_t size) {
+  if (written) *written = 0;
+  if (!m_impl->file) return BeFileStatus::AccessViolation;
+  if (!m_impl->file->Append(static_cast<const char*>(data), size)) return BeFileStatus::WriteError;
+  if (written) *written = size;
+  return BeFileStatus::Success;
+}
+
+BeFileStatus BeFile::Close() {
+  if (!m_impl || !m_impl->file) return BeFileStatus::Success;
+  bool ok = m_impl->file->Close();
+  m_impl->file.reset();
+  return ok ? BeFileStatus::Success : BeFileStatus::WriteError;
+}
+
+BeFileStatus BeFile::ReadEntireFile(std::string& contents, const char* narrowName) {
+  contents.clear();
+  std::string local;
+  if (!toLocalNarrow(narrowName, &local)) return BeFileStatus::FileNotFound;
+  return host::CurrentFileSystem().ReadFile(local, &contents) ? BeFileStatus::Success
+                                                              : BeFileStatus::FileNotFound;
+}
+
+BeFileStatus BeFile::ReadEntireFile(std::string& contents, WCharCP name) {
+  AString narrow;
+  BeStringUtilities::WCharToCurrentLocaleChar(narrow, name);
+  return ReadEntireFile(contents, narrow.c_str());
+}

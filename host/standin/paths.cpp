@@ -1,0 +1,149 @@
+#include "standin/paths.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cwctype>
+#include <filesystem>
+#include <vector>
+
+#include "host/wstring.h"
+
+namespace host {
+namespace {
+
+std::string g_driveC;          // as set by SetDriveCFolder; empty means the default
+std::string g_driveCResolved;  // absolute and created; empty until first use
+
+std::string defaultDriveC() {
+  if (const char* env = std::getenv("TOLVANE_DRIVE_C"); env && *env) return env;
+  const char* home = std::getenv("HOME");
+  return std::string(home && *home ? home : "/tmp") + "/.tolvane/drive_c";
+}
+
+std::string workingFolder() {
+  std::error_code error;
+  auto cwd = std::filesystem::current_path(error);
+  return error ? std::string("/") : cwd.string();
+}
+
+bool isSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+}  // namespace
+
+std::vector<std::wstring> ResolvePathComponents(const std::wstring& text) {
+  std::vector<std::wstring> parts;
+  std::wstring current;
+  auto flush = [&] {
+    if (current.empty() || current == L".") {
+    } else if (current == L"..") {
+      if (!parts.empty()) parts.pop_back();
+    } else {
+      parts.push_back(current);
+    }
+    current.clear();
+  };
+  for (wchar_t c : text) {
+    if (isSeparator(c))
+      flush();
+    else
+      current.push_back(c);
+  }
+  flush();
+  return parts;
+}
+
+namespace {
+
+std::string joinLocal(std::string root, const std::vector<std::wstring>& parts) {
+  while (root.size() > 1 && root.back() == '/') root.pop_back();
+  std::string out = root;
+  for (const auto& part : parts) {
+    if (out.empty() || out.back() != '/') out.push_back('/');
+    out += BeStringUtilities::WCharToUtf8(part.c_str());
+  }
+  return out.empty() ? "/" : out;
+}
+
+}  // namespace
+
+void SetDriveCFolder(const std::string& localFolder) {
+  g_driveC = localFolder;
+  g_driveCResolved.clear();
+}
+
+// Resolved once: every Windows path on drive C passes through here, and the export turns
+// several paths per element.
+std::string DriveCFolder() {
+  if (!g_driveCResolved.empty()) return g_driveCResolved;
+  std::string folder = g_driveC.empty() ? defaultDriveC() : g_driveC;
+  std::error_code error;
+  std::filesystem::path path = std::filesystem::absolute(folder, error);
+  if (!error) folder = path.lexically_normal().string();
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  std::filesystem::create_directories(folder, error);
+  if (!error) g_driveCResolved = folder;
+  return folder;
+}
+
+bool ToLocalPath(const std::wstring& path, std::string* local) {
+  if (path.empty()) return false;
+  if (path.size() >= 2 && path[1] == L':' && std::iswalpha(path[0])) {
+    wchar_t drive = std::towupper(path[0]);
+    auto parts = ResolvePathComponents(path.substr(2));
+    if (drive == L'C') {
+      *local = joinLocal(DriveCFolder(), parts);
+      return true;
+    }
+    if (drive == L'Z') {
+      *local = joinLocal("/", parts);
+      return true;
+    }
+    return false;
+  }
+  std::wstring absolute = path;
+  if (path[0] != L'/') {
+    absolute = BeStringUtilities::Utf8ToWChar(workingFolder().c_str()) + L"/" + path;
+  }
+  *local = joinLocal("/", ResolvePathComponents(absolute));
+  return true;
+}
+
+std::wstring ToWindowsPath(const std::string& localPath) {
+  std::string absolute = localPath;
+  if (absolute.empty() || absolute[0] != '/') absolute = workingFolder() + "/" + absolute;
+  auto parts = ResolvePathComponents(BeStringUtilities::Utf8ToWChar(absolute.c_str()));
+  std::wstring out = L"Z:";
+  for (const auto& part : parts) out += L"\\" + part;
+  if (parts.empty()) out += L"\\";
+  return out;
+}
+
+bool IsRefusedNameChar(wchar_t c) {
+  switch (c) {
+    case L'<':
+    case L'>':
+    case L':':
+    case L'"':
+    case L'/':
+    case L'\\':
+    case L'|':
+    case L'?':
+    case L'*':
+      return true;
+    default:
+      return c < 0x20;
+  }
+}
+
+bool LastComponentIsRefused(const std::wstring& windowsPath) {
+  size_t start = 0;
+  if (windowsPath.size() >= 2 && windowsPath[1] == L':') start = 2;
+  size_t lastSeparator = windowsPath.find_last_of(L"\\/");
+  if (lastSeparator != std::wstring::npos && lastSeparator >= start) start = lastSeparator + 1;
+  for (size_t i = start; i < windowsPath.size(); ++i)
+    if (IsRefusedNameChar(windowsPath[i])) return true;
+  return false;
+}
+
+}  // namespace host

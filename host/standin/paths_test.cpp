@@ -1,0 +1,56 @@
+#include "standin/paths.h"
+
+#include <gtest/gtest.h>
+
+#include "testing/seed.h"
+
+namespace {
+
+TEST(PathsTest, WindowsPathsMapToLocalFolders) {
+  host::seed::ScopedDriveC driveC;
+  const std::string c = driveC.LocalFolder();
+  struct Case {
+    const wchar_t* path;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {L"C:\\Temp\\Site", c + "/Temp/Site"},
+      {L"c:\\Temp\\.\\a\\..\\Site", c + "/Temp/Site"},
+      {L"C:\\..\\..\\etc", c + "/etc"},  // never above the drive's root
+      {L"C:\\", c},
+      {L"Z:\\home\\ann\\Site.dgn", "/home/ann/Site.dgn"},
+      {L"Z:\\..\\x", "/x"},
+      {L"/home/ann/Site.dgn", "/home/ann/Site.dgn"},
+      {L"C:/Temp/Site", c + "/Temp/Site"},
+      {L"C:\\Temp\\\u00dcber", c + "/Temp/\xc3\x9c"
+                                   "ber"},
+  };
+  for (const auto& test : cases) {
+    std::string local;
+    ASSERT_TRUE(host::ToLocalPath(test.path, &local)) << test.path;
+    EXPECT_EQ(local, test.expected) << test.path;
+  }
+}
+
+TEST(PathsTest, OtherDrivesAndEmptyPathsAreUnmapped) {
+  std::string local = "untouched";
+  EXPECT_FALSE(host::ToLocalPath(L"D:\\Projects\\Site.dgn", &local));
+  EXPECT_FALSE(host::ToLocalPath(L"", &local));
+  EXPECT_EQ(local, "untouched");
+}
+
+TEST(PathsTest, LocalPathsAreSeenOnDriveZ) {
+  EXPECT_EQ(host::ToWindowsPath("/home/ann/Site.dgn"), L"Z:\\home\\ann\\Site.dgn");
+  EXPECT_EQ(host::ToWindowsPath("/"), L"Z:\\");
+}
+
+TEST(PathsTest, RefusedNameCharacters) {
+  for (wchar_t c : std::wstring(L"<>:\"/\\|?*\x01\x1f"))
+    EXPECT_TRUE(host::IsRefusedNameChar(c)) << int(c);
+  for (wchar_t c : std::wstring(L"aZ0 .-_()\u00fc"))
+    EXPECT_FALSE(host::IsRefusedNameChar(c)) << int(c);
+  EXPECT_TRUE(host::LastComponentIsRefused(L"C:\\Temp\\a:b"));
+  EXPECT_FALSE(host::LastComponentIsRefused(L"C:\\Temp\\a b"));
+}
+
+}  // namespace

@@ -1,0 +1,155 @@
+#include "standin/session.h"
+#include "standin/inside_access.h"
+
+#include <algorithm>
+#include <iostream>
+
+#include "standin/design_loader.h"
+#include "standin/paths.h"
+#include "host/wstring.h"
+
+namespace host {
+namespace {
+
+// The local path of an attached file: relative names are taken from the attaching file's
+// folder, absolute ones (local or Windows form) as they are.
+std::string attachedLocalPath(const DesignFile& attaching, const std::string& file) {
+  std::wstring wide = BeStringUtilities::Utf8ToWChar(file.c_str());
+  bool absolute = wide.starts_with(L'/') || wide.find(L':') == 1;
+  if (!absolute) {
+    std::wstring folder = attaching.windowsPath;
+    size_t separator = folder.find_last_of(L"\\/");
+    folder = separator == std::wstring::npos ? std::wstring() : folder.substr(0, separator);
+    wide = folder + L"\\" + wide;
+  }
+  std::string local;
+  if (!ToLocalPath(wide, &local)) return std::string();
+  return local;
+}
+
+}  // namespace
+
+Session& Session::Current() {
+  static Session session;
+  return session;
+}
+
+void Session::Close() {
+  m_active = nullptr;
+  m_activeModel = nullptr;
+  m_filesByPath.clear();
+  m_failedPaths.clear();
+  m_files.clear();
+  m_commands.clear();
+  m_keyins.clear();
+}
+
+void Session::Open(std::unique_ptr<DesignFile> design, DesignResolver resolve) {
+  Close();
+  if (!resolve) resolve = LoadDesignFile;
+  LoadedFile& active = Adopt(std::move(design));
+  m_active = active.dgnFile.get();
+  Model* model = active.design->ActiveModel();
+  if (!model) return;
+  m_activeModel = WrapModel(active, *model);
+  std::vector<const Model*> chain{model};
+  AttachAll(*m_activeModel, *m_activeModel, chain, resolve);
+}
+
+Session::LoadedFile& Session::Adopt(std::unique_ptr<DesignFile> design) {
+  auto file = std::make_unique<LoadedFile>();
+  file->design = std::move(design);
+  for (auto& model : file->design->models) model->file = file->design.get();
+  file->dgnFile = std::make_unique<DgnFile>(*file->design);
+  m_filesByPath[file->design->localPath] = file.get();
+  m_files.push_back(std::move(file));
+  return *m_files.back();
+}
+
+DgnModel* Session::WrapModel(LoadedFile& file, Model& model) {
+  auto& slot = file.models[&model];
+  if (!slot) slot = std::make_unique<DgnModel>(model, *file.dgnFile);
+  return slot.get();
+}
+
+// Builds the attachments of ref (which shows model) depth first. chain holds the models from
+// the active model down to this one, so that an attachment leading back into it is kept but
+// not followed.
+void Session::AttachAll(DgnModelRef& ref, DgnModel& model, std::vector<const Model*>& chain,
+                        const DesignResolver& resolve) {
+  const DesignFile& attaching = *host::Inside::ModelOf(model).file;
+  std::vector<std::unique_ptr<DgnAttachment>>& out =
+      host::Inside::AttachmentsOf(ref);
+  for (const Attachment& spec : host::Inside::ModelOf(model).attachments) {
+    WString fileName = BeStringUtilities::Utf8ToWChar(spec.file.c_str());
+    std::string local = attachedLocalPath(attaching, spec.file);
+    std::string why;
+    LoadedFile* loaded = nullptr;
+    if (local.empty()) {
+      why = "the drive is not mapped";
+    } else if (auto found = m_filesByPath.find(local); found != m_filesByPath.end()) {
+      loaded = found->second;
+    } else if (auto failed = m_failedPaths.find(local); failed != m_failedPaths.end()) {
+      why = failed->second;
+    } else if (auto design = resolve(local, &why)) {
+      design->localPath = local;
+      if (design->windowsPath.empty()) design->windowsPath = ToWindowsPath(local);
+      loaded = &Adopt(std::move(design));
+    } else {
+      m_failedPaths[local] = why;
+      Note("reference " + spec.file + " is missing: " + why);
+    }
+    Model* target = nullptr;
+    if (loaded) {
+      target = spec.model ? loaded->design->FindModel(*spec.model) : loaded->design->ActiveModel();
+      if (!target) {
+        why = "it has no model " + spec.model.value_or("");
+        Note("reference " + spec.file + " is missing: " + why);
+      }
+    }
+    DgnModel* targetModel = target ? WrapModel(*loaded, *target) : nullptr;
+    auto attachment = std::make_unique<DgnAttachment>(targetModel, fileName, !targetModel);
+    if (targetModel && std::find(chain.begin(), chain.end(), target) == chain.end()) {
+      chain.push_back(target);
+      AttachAll(*attachment, *targetModel, chain, resolve);
+      chain.pop_back();
+    }
+    out.push_back(std::move(attachment));
+  }
+}
+
+DesignFile* Session::ActiveDesign() const { return m_active ? &host::Inside::DesignOf(*m_active) : nullptr; }
+
+void Session::SetMessageSink(std::function<void(const std::string&)> sink) {
+  m_messageSink = std::move(sink);
+}
+
+void Session::SetNoteSink(std::function<void(const std::string&)> sink) {
+  m_noteSink = std::move(sink);
+}
+
+void Session::Message(const std::string& text) {
+  if (m_messageSink)
+    m_messageSink(text);
+  else
+    std::cout << text << std::endl;
+}
+
+void Session::Note(const std::string& text) {
+  if (m_noteSink)
+    m_noteSink(text);
+  else
+    std::cerr << "tolvane-host: " << text << std::endl;
+}
+
+void Session::RegisterCommands(const MdlCommandNumber* table) {
+  for (const MdlCommandNumber* entry = table; entry->cmdFunc || entry->cmdNumber; ++entry)
+    m_commands[entry->cmdNumber] = entry->cmdFunc;
+}
+
+CmdHandler Session::FindCommand(uint64_t number) const {
+  auto found = m_commands.find(number);
+  return found == m_commands.end() ? nullptr : found->second;
+}
+
+}  // namespace host

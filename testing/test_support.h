@@ -1,0 +1,104 @@
+// Helpers for tests that run the shell as a separate process or need a folder or locale of
+// their own.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "standin/file_system.h"
+
+namespace test_support {
+
+struct ProcessResult {
+  int exitCode = -1;  // the exit status, or minus the signal that ended the process
+  std::string out;    // standard output
+  std::string err;    // standard error
+};
+
+// Runs program with args (argv[0] is the program), the environment of this process with
+// the additions in env (which replace variables of the same name), and input on standard
+// input; waits for it to end. Throws std::runtime_error when it can't be started.
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
+                         const std::map<std::string, std::string>& env = {},
+                         const std::string& input = "");
+
+// Runs the built shell (tolvane-host) with args.
+ProcessResult RunShell(const std::vector<std::string>& args,
+                       const std::map<std::string, std::string>& env = {},
+                       const std::string& input = "");
+
+// The built application library and the shell.
+std::string ShellPath();
+std::string AppPath();
+// The source tree, for files such as samples/.
+std::string SourceDir();
+
+// Record files break lines with CR LF; expectations are written with LF and turned with this.
+std::string WithCrLf(const std::string& text);
+
+// The lines of text, without their line breaks; a last line without a break counts.
+std::vector<std::string> Lines(const std::string& text);
+
+// The local disk with chosen operations refused, for tests of what happens when the disk says
+// no. Install it with host::ScopedFileSystem.
+class RefusingFileSystem : public host::FileSystemWrapper {
+ public:
+  RefusingFileSystem() : FileSystemWrapper(host::LocalFileSystem()) {}
+  // File creations whose local path holds pattern fail; an empty pattern refuses every file.
+  void RefuseFiles(std::string pattern) {
+    m_filePattern = std::move(pattern);
+    m_refuseFiles = true;
+  }
+  // The next `count` creations of folders whose local path holds pattern fail.
+  void RefuseFolders(std::string pattern, int count) {
+    m_folderPattern = std::move(pattern);
+    m_folderRefusals = count;
+  }
+  // Every listing of sub-folders fails.
+  void RefuseListing() { m_refuseListing = true; }
+
+  std::unique_ptr<host::WritableFile> OpenForWrite(const std::string& path) override;
+  bool CreateDirectory(const std::string& path) override;
+  bool ListSubdirectories(const std::string& path, std::vector<std::string>* names) override;
+
+ private:
+  bool m_refuseFiles = false;
+  std::string m_filePattern;
+  std::string m_folderPattern;
+  int m_folderRefusals = 0;
+  bool m_refuseListing = false;
+};
+
+// A fresh folder under the system's temporary folder, removed with its contents when the
+// object goes away.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::string& Path() const { return m_path; }
+  // Writes a file under the folder; returns its full path.
+  std::string WriteFile(const std::string& name, const std::string& contents) const;
+
+ private:
+  std::string m_path;
+};
+
+// Sets one locale category for its lifetime, then puts back the one before it.
+class ScopedLocale {
+ public:
+  ScopedLocale(int category, const char* name);
+  ~ScopedLocale();
+  ScopedLocale(const ScopedLocale&) = delete;
+  ScopedLocale& operator=(const ScopedLocale&) = delete;
+  bool ok() const { return m_ok; }
+
+ private:
+  int m_category;
+  std::string m_previous;
+  bool m_ok;
+};
+
+}  // namespace test_support
