@@ -12,6 +12,7 @@
 #include "standin/design_writer.h"
 #include "standin/file_system.h"
 #include "standin/paths.h"
+#include "testing/fault_file_system.h"
 #include "testing/seed.h"
 #include "standin/shell.h"
 #include "testing/test_support.h"
@@ -155,8 +156,8 @@ TEST_F(ExportTest, TheMainFolderIsTriedTwice) {
   for (const auto& c : cases) {
     fs::remove_all(mainFolder("Site"));
     fs::create_directories(driveC() + "/Temp");
-    test_support::RefusingFileSystem failing;
-    failing.RefuseFolders("/Temp/Site", c.failures);
+    host::testing::FaultInjectingFileSystem failing;
+    failing.FailOp(host::testing::FileOp::CreateDirectory, "/Temp/Site", c.failures);
     host::ScopedFileSystem scoped(failing);
     ShellOutcome run = exportInProcess(site);
     EXPECT_EQ(run.exitCode, 0);
@@ -167,8 +168,8 @@ TEST_F(ExportTest, TheMainFolderIsTriedTwice) {
 
 TEST_F(ExportTest, ARecordThatCantBeWrittenIsReportedAndTheExportGoesOn) {
   std::string site = writeDesign("Site.dgn", {1, 2});
-  test_support::RefusingFileSystem refusing;
-  refusing.RefuseFiles("- 1/component.json");
+  host::testing::FaultInjectingFileSystem refusing;
+  refusing.FailOp(host::testing::FileOp::NewWritableFile, "- 1/component.json");
   host::ScopedFileSystem scoped(refusing);
   ShellOutcome run = exportInProcess(site);
   EXPECT_EQ(run.messages,
@@ -182,8 +183,8 @@ TEST_F(ExportTest, ARecordThatCantBeWrittenIsReportedAndTheExportGoesOn) {
 
 TEST_F(ExportTest, AnElementFolderThatCantBeMadeLosesOnlyThatElement) {
   std::string site = writeDesign("Site.dgn", {1, 2});
-  test_support::RefusingFileSystem failing;
-  failing.RefuseFolders("Site.dgn - Default - 1", 1);
+  host::testing::FaultInjectingFileSystem failing;
+  failing.FailOp(host::testing::FileOp::CreateDirectory, "Site.dgn - Default - 1", 1);
   host::ScopedFileSystem scoped(failing);
   ShellOutcome run = exportInProcess(site);
   ASSERT_EQ(run.messages.size(), 4u);  // the three records of element 1, then the output

@@ -14,6 +14,7 @@
 
 #include "standin/design.h"
 #include "standin/file_system.h"
+#include "testing/fault_file_system.h"
 #include "testing/seed.h"
 #include "standin/session.h"
 #include "records/base.h"
@@ -287,8 +288,8 @@ TEST_F(MeshImportTest, FolderThatCannotBeHadEndsTheCommand) {
 
 TEST_F(MeshImportTest, SubFoldersThatCannotBeListedEndTheCommand) {
   WriteRecord("e1", std::string("{") + kTriangle + "}");
-  test_support::RefusingFileSystem failing;
-  failing.RefuseListing();
+  host::testing::FaultInjectingFileSystem failing;
+  failing.FailOp(host::testing::FileOp::ListSubdirectories);
   host::ScopedFileSystem installed(failing);
   Import();
   EXPECT_THAT(Messages(), ElementsAre("GetSubFolders ERROR!"));

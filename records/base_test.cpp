@@ -10,6 +10,7 @@
 #include <string>
 
 #include "standin/file_system.h"
+#include "testing/fault_file_system.h"
 #include "testing/seed.h"
 #include "records/record_text.h"
 #include "testing/test_support.h"
@@ -101,40 +102,18 @@ TEST_F(JsonFileTest, KeepsNonAsciiAndLongPathsWhole) {
 
 enum class Fault { Open, HalfWrite, Close };
 
-class FaultyFile : public host::WritableFile {
- public:
-  FaultyFile(std::unique_ptr<host::WritableFile> file, Fault fault)
-      : m_file(std::move(file)), m_fault(fault) {}
-  bool Append(const char* data, size_t size) override {
-    if (m_fault != Fault::HalfWrite) return m_file->Append(data, size);
-    m_file->Append(data, size / 2);
-    return false;
-  }
-  bool Close() override { return m_file->Close() && m_fault != Fault::Close; }
-
- private:
-  std::unique_ptr<host::WritableFile> m_file;
-  Fault m_fault;
-};
-
-class FaultyFileSystem : public host::FileSystemWrapper {
- public:
-  explicit FaultyFileSystem(Fault fault)
-      : host::FileSystemWrapper(host::LocalFileSystem()), m_fault(fault) {}
-  std::unique_ptr<host::WritableFile> OpenForWrite(const std::string& path) override {
-    if (m_fault == Fault::Open) return nullptr;
-    auto file = target().OpenForWrite(path);
-    return file ? std::make_unique<FaultyFile>(std::move(file), m_fault) : nullptr;
-  }
-
- private:
-  Fault m_fault;
-};
+void inject(Fault fault, host::testing::FaultInjectingFileSystem* files) {
+  using host::testing::FileOp;
+  if (fault == Fault::Open) files->FailOp(FileOp::NewWritableFile);
+  if (fault == Fault::HalfWrite) files->ShortWrites();
+  if (fault == Fault::Close) files->FailOp(FileOp::Close);
+}
 
 TEST_F(JsonFileTest, AFileThatCantBeWrittenWholeIsReportedAndLeftOut) {
   for (Fault fault : {Fault::Open, Fault::HalfWrite, Fault::Close}) {
     SCOPED_TRACE(static_cast<int>(fault));
-    FaultyFileSystem faulty(fault);
+    host::testing::FaultInjectingFileSystem faulty;
+    inject(fault, &faulty);
     {
       host::ScopedFileSystem installed(faulty);
       writeJsonFile(L"C:\\Temp\\rec\\geo.json", sampleDocument());

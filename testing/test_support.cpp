@@ -174,23 +174,4 @@ std::string WithCrLf(const std::string& text) {
   return out;
 }
 
-std::unique_ptr<host::WritableFile> RefusingFileSystem::OpenForWrite(const std::string& path) {
-  if (m_refuseFiles && path.find(m_filePattern) != std::string::npos) return nullptr;
-  return FileSystemWrapper::OpenForWrite(path);
-}
-
-bool RefusingFileSystem::CreateDirectory(const std::string& path) {
-  if (m_folderRefusals > 0 && path.find(m_folderPattern) != std::string::npos) {
-    --m_folderRefusals;
-    return false;
-  }
-  return FileSystemWrapper::CreateDirectory(path);
-}
-
-bool RefusingFileSystem::ListSubdirectories(const std::string& path,
-                                            std::vector<std::string>* names) {
-  if (m_refuseListing) return false;
-  return FileSystemWrapper::ListSubdirectories(path, names);
-}
-
 }  // namespace test_support

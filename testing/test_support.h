@@ -6,8 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "standin/file_system.h"
-
 namespace test_support {
 
 struct ProcessResult {
@@ -39,36 +37,6 @@ std::string WithCrLf(const std::string& text);
 
 // The lines of text, without their line breaks; a last line without a break counts.
 std::vector<std::string> Lines(const std::string& text);
-
-// The local disk with chosen operations refused, for tests of what happens when the disk says
-// no. Install it with host::ScopedFileSystem.
-class RefusingFileSystem : public host::FileSystemWrapper {
- public:
-  RefusingFileSystem() : FileSystemWrapper(host::LocalFileSystem()) {}
-  // File creations whose local path holds pattern fail; an empty pattern refuses every file.
-  void RefuseFiles(std::string pattern) {
-    m_filePattern = std::move(pattern);
-    m_refuseFiles = true;
-  }
-  // The next `count` creations of folders whose local path holds pattern fail.
-  void RefuseFolders(std::string pattern, int count) {
-    m_folderPattern = std::move(pattern);
-    m_folderRefusals = count;
-  }
-  // Every listing of sub-folders fails.
-  void RefuseListing() { m_refuseListing = true; }
-
-  std::unique_ptr<host::WritableFile> OpenForWrite(const std::string& path) override;
-  bool CreateDirectory(const std::string& path) override;
-  bool ListSubdirectories(const std::string& path, std::vector<std::string>* names) override;
-
- private:
-  bool m_refuseFiles = false;
-  std::string m_filePattern;
-  std::string m_folderPattern;
-  int m_folderRefusals = 0;
-  bool m_refuseListing = false;
-};
 
 // A fresh folder under the system's temporary folder, removed with its contents when the
 // object goes away.

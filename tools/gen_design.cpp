@@ -5,7 +5,6 @@
 // floor finishes as shapes, doors as cells with property instances) with some lines and text
 // that give no meshes. The same seed gives the same file. Elements are streamed out as they
 // are made, so memory stays flat whatever the count.
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -212,12 +211,12 @@ bool writeDesign(host::WritableFile* file, uint64_t count, uint64_t seed) {
     if (id > 1) chunk += ",\n";
     host::AppendElementText(*generator.Make(id, count), 8, &chunk);
     if (chunk.size() > (1u << 20)) {
-      if (!file->Append(chunk.data(), chunk.size())) return false;
+      if (!file->Append(chunk).ok()) return false;
       chunk.clear();
     }
   }
   chunk += kFooter;
-  return file->Append(chunk.data(), chunk.size()) && file->Close();
+  return file->Append(chunk).ok() && file->Close().ok();
 }
 
 }  // namespace
@@ -235,11 +234,10 @@ int main(int argc, char** argv) {
       return usage(std::string("the seed must be a whole number, not \"") + argv[4] + "\"");
   }
   host::FileSystem& files = host::LocalFileSystem();
-  errno = 0;
-  std::unique_ptr<host::WritableFile> file = files.OpenForWrite(argv[1]);
-  if (!file) {
-    std::fprintf(stderr, "tolvane-gendesign: %s: can't open the file for writing (%s)\n", argv[1],
-                 std::strerror(errno));
+  std::unique_ptr<host::WritableFile> file;
+  host::FileStatus opened = files.NewWritableFile(argv[1], &file);
+  if (!opened.ok()) {
+    std::fprintf(stderr, "tolvane-gendesign: %s\n", opened.message().c_str());
     return 1;
   }
   if (!writeDesign(file.get(), count, seed)) {

@@ -2,7 +2,6 @@
 
 #include <json/json.h>
 
-#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -497,11 +496,9 @@ std::unique_ptr<DesignFile> ParseDesign(const std::string& text, const std::stri
 
 std::unique_ptr<DesignFile> LoadDesignFile(const std::string& localPath, std::string* error) {
   std::string text;
-  errno = 0;
-  if (!CurrentFileSystem().ReadFile(localPath, &text)) {
-    int cause = errno;
-    *error = localPath + ": can't read the file" +
-             (cause ? std::string(" (") + std::strerror(cause) + ")" : std::string());
+  FileStatus read = CurrentFileSystem().ReadFile(localPath, &text);
+  if (!read.ok()) {
+    *error = localPath + ": can't read the file (" + read.reason() + ")";
     return nullptr;
   }
   auto design = ParseDesign(text, localPath, error);

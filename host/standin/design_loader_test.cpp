@@ -8,6 +8,8 @@
 
 #include "standin/file_system.h"
 
+#include "testing/fault_file_system.h"
+
 namespace host {
 namespace {
 
@@ -331,21 +333,16 @@ TEST(DesignLoaderTest, NoIdIsLeftAfterTheHighest) {
             "18446744073709551615");
 }
 
-class FailingReads : public FileSystemWrapper {
- public:
-  FailingReads() : FileSystemWrapper(LocalFileSystem()) {}
-  bool ReadFile(const std::string&, std::string*) override { return false; }
-};
-
 TEST(DesignLoaderTest, AFileThatCantBeReadIsNamed) {
   std::string error;
   EXPECT_EQ(LoadDesignFile("/nonexistent-folder/Site.dgn", &error), nullptr);
   EXPECT_EQ(error, "/nonexistent-folder/Site.dgn: can't read the file (No such file or directory)");
 
-  FailingReads failing;
+  testing::FaultInjectingFileSystem failing;
+  failing.FailOp(testing::FileOp::ReadFile, "", -1, EACCES);
   ScopedFileSystem scoped(failing);
   EXPECT_EQ(LoadDesignFile("Site.dgn", &error), nullptr);
-  EXPECT_EQ(error, "Site.dgn: can't read the file");
+  EXPECT_EQ(error, "Site.dgn: can't read the file (Permission denied)");
 }
 
 TEST(DesignLoaderTest, ALoadedFileKnowsItsPaths) {

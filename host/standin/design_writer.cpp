@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include <unistd.h>
+
 #include "standin/file_system.h"
 
 namespace host {
@@ -400,21 +402,58 @@ std::string DesignToText(const DesignFile& design) {
   return out;
 }
 
+namespace {
+
+// The temporary file of a save sits beside the design, so that the rename that ends the save
+// stays inside one file system and so is atomic. The process id keeps two shells that save
+// the same design from writing into one temporary file.
+std::string temporaryPathFor(const std::string& localPath) {
+  size_t slash = localPath.find_last_of('/');
+  size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  return localPath.substr(0, nameStart) + "." + localPath.substr(nameStart) + ".saving-" +
+         std::to_string(::getpid());
+}
+
+std::string folderOf(const std::string& localPath) {
+  size_t slash = localPath.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : localPath.substr(0, slash);
+}
+
+// Writes text to path, makes it durable and closes it; the first failure, if any.
+FileStatus writeDurably(FileSystem& files, const std::string& path, const std::string& text) {
+  std::unique_ptr<WritableFile> file;
+  FileStatus status = files.NewWritableFile(path, &file);
+  if (!status.ok()) return status;
+  status = file->Append(text);
+  if (status.ok()) status = file->Sync();
+  FileStatus closed = file->Close();
+  return status.ok() ? closed : status;
+}
+
+}  // namespace
+
 bool SaveDesignFile(const DesignFile& design, const std::string& localPath, std::string* error) {
-  std::string text = DesignToText(design);
+  const std::string text = DesignToText(design);
   FileSystem& files = CurrentFileSystem();
-  std::unique_ptr<WritableFile> file = files.OpenForWrite(localPath);
-  if (!file) {
-    *error = localPath + ": can't open the file for writing";
+  const std::string temporary = temporaryPathFor(localPath);
+  FileStatus status = writeDurably(files, temporary, text);
+  if (status.ok()) status = files.RenameFile(temporary, localPath);
+  if (!status.ok()) {
+    // The design itself was never touched: only the temporary file goes.
+    files.RemoveFile(temporary);
+    *error =
+        localPath + ": can't save the design, which is left as it was (" + status.message() + ")";
     return false;
   }
-  bool written = file->Append(text.data(), text.size());
-  bool closed = file->Close();
-  if (written && closed) return true;
-  file.reset();
-  files.RemoveFile(localPath);
-  *error = localPath + (written ? ": can't finish writing the file" : ": can't write the file");
-  return false;
+  // The new design is in place; syncing its folder makes the rename survive a power loss.
+  status = files.SyncDirectory(folderOf(localPath));
+  if (!status.ok()) {
+    *error = localPath + ": the design was saved, but may not survive a power loss (" +
+             status.message() + ")";
+    return false;
+  }
+  return true;
 }
 
 }  // namespace host

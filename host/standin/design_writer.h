@@ -19,8 +19,11 @@ std::string DesignToText(const DesignFile& design);
 // element.
 void AppendElementText(const Element& element, int indent, std::string* out);
 
-// Writes the design to localPath through the current file system; false with *error set
-// when the file can't be written completely (a partly written file is removed).
+// Saves the design as localPath through the current file system, atomically: the text goes to
+// a temporary file beside it, is flushed to the disk, and is renamed over the old file. So
+// the file at localPath is at every moment the old design or the new one. False with *error
+// set when the save fails; the old design is then left byte for byte and no temporary file
+// remains (except when only the final sync of the folder failed, which *error says).
 bool SaveDesignFile(const DesignFile& design, const std::string& localPath, std::string* error);
 
 }  // namespace host

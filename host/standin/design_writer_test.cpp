@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -14,6 +15,8 @@
 #include "standin/file_system.h"
 #include "testing/seed.h"
 
+#include "testing/fault_file_system.h"
+#include "testing/memory_file_system.h"
 namespace host {
 namespace {
 
@@ -210,33 +213,6 @@ TEST(DesignWriterTest, ColourTableRunsToTheLastGivenEntry) {
   EXPECT_EQ(DesignToText(*design).find("colorTable"), std::string::npos);
 }
 
-class FailingWrites : public FileSystemWrapper {
- public:
-  explicit FailingWrites(bool failOpen)
-      : FileSystemWrapper(LocalFileSystem()), m_failOpen(failOpen) {}
-  std::unique_ptr<WritableFile> OpenForWrite(const std::string& path) override {
-    if (m_failOpen) return nullptr;
-    auto file = target().OpenForWrite(path);
-    return file ? std::make_unique<HalfWritten>(std::move(file)) : nullptr;
-  }
-
- private:
-  // Writes half of what it is given, then reports a full disk.
-  class HalfWritten : public WritableFile {
-   public:
-    explicit HalfWritten(std::unique_ptr<WritableFile> file) : m_file(std::move(file)) {}
-    bool Append(const char* data, size_t size) override {
-      m_file->Append(data, size / 2);
-      return false;
-    }
-    bool Close() override { return m_file->Close(); }
-
-   private:
-    std::unique_ptr<WritableFile> m_file;
-  };
-  bool m_failOpen;
-};
-
 TEST(DesignWriterTest, SavingWritesAFileThatLoads) {
   TempFolder folder;
   std::string path = folder.path() + "/Saved.dgn";
@@ -247,18 +223,56 @@ TEST(DesignWriterTest, SavingWritesAFileThatLoads) {
   EXPECT_NE(LoadDesignFile(path, &error), nullptr) << error;
 }
 
-TEST(DesignWriterTest, AFailedSaveLeavesNoPartialFile) {
-  TempFolder folder;
-  std::string path = folder.path() + "/Saved.dgn";
+// A save fails at each of its file operations in turn: every failure is reported, the old
+// design stays byte for byte, and no temporary file is left beside it. Only a failure of the
+// last step, the sync of the folder after the rename, leaves the new design in place.
+TEST(DesignWriterTest, ASaveThatFailsAnywhereKeepsTheOldDesign) {
+  const std::string path = "/projects/Site.dgn";
+  const std::string old = "{ \"models\": [ { \"name\": \"Old\" } ] }";
   auto design = everythingDesign();
-  for (bool failOpen : {false, true}) {
-    FailingWrites failing(failOpen);
-    ScopedFileSystem scoped(failing);
+  int failures = 0;
+  for (uint64_t n = 1;; ++n) {
+    testing::MemoryFileSystem memory;
+    memory.AddFile(path, old);
+    testing::FaultInjectingFileSystem faulty(memory);
+    faulty.FailNth(n, ENOSPC);
+    ScopedFileSystem scoped(faulty);
+    std::string error;
+    const bool saved = SaveDesignFile(*design, path, &error);
+    if (faulty.FaultsInjected() == 0) {  // the save made fewer than n operations
+      EXPECT_TRUE(saved) << error;
+      EXPECT_EQ(memory.FileContents(path), DesignToText(*design));
+      break;
+    }
+    ++failures;
+    SCOPED_TRACE(faulty.FailedOperations().front());
+    EXPECT_FALSE(saved);
+    EXPECT_THAT(error, ::testing::HasSubstr("No space left on device"));
+    EXPECT_EQ(memory.Paths(), (std::vector<std::string>{"/projects", path}));
+    const bool afterRename = faulty.FailedOperations().front().starts_with("SyncDirectory");
+    EXPECT_EQ(memory.FileContents(path), afterRename ? DesignToText(*design) : old);
+  }
+  EXPECT_GE(failures, 5) << "create, append, sync, close, rename, sync folder";
+}
+
+TEST(DesignWriterTest, AFullDiskOrAShortWriteKeepsTheOldDesignOnTheDisk) {
+  TempFolder folder;
+  const std::string path = folder.path() + "/Site.dgn";
+  const std::string old = "{ \"models\": [ { \"name\": \"Old\" } ] }";
+  auto design = everythingDesign();
+  for (int fault = 0; fault < 2; ++fault) {
+    std::ofstream(path, std::ios::binary) << old;
+    testing::FaultInjectingFileSystem faulty;
+    if (fault == 0) faulty.DiskFullAfter(100);
+    if (fault == 1) faulty.ShortWrites();
+    ScopedFileSystem scoped(faulty);
     std::string error;
     EXPECT_FALSE(SaveDesignFile(*design, path, &error));
-    EXPECT_EQ(error,
-              path + (failOpen ? ": can't open the file for writing" : ": can't write the file"));
-    EXPECT_FALSE(LocalFileSystem().Exists(path));
+    EXPECT_EQ(readText(path), old);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()),
+                            std::filesystem::directory_iterator()),
+              1)
+        << "no temporary file is left";
   }
 }
 
@@ -298,7 +312,7 @@ TEST(GenDesignTest, RefusesBadArguments) {
        {path, path + " 0", path + " ten", path + " 10 --sed 1", path + " 10 --seed x",
         folder.path() + "/missing/Big.dgn 10"})
     EXPECT_EQ(runGenerator(arguments), 1) << arguments;
-  EXPECT_FALSE(LocalFileSystem().Exists(path));
+  EXPECT_FALSE(LocalFileSystem().Exists(path).ok());
 }
 
 }  // namespace

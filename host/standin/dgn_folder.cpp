@@ -60,8 +60,10 @@ DgnFolderMonikerPtr DgnFolderMoniker::CreateFromFolderName(WCharCP name, WCharCP
 
 DgnFolderPtr DgnFolder::CreateFromMoniker(StatusInt& status, DgnFolderMoniker& moniker) {
   std::string local;
+  host::FileInfo info;
   if (!host::ToLocalPath(moniker.GetPortableName(), &local) ||
-      !host::CurrentFileSystem().IsDirectory(local)) {
+      !host::CurrentFileSystem().Stat(local, &info).ok() ||
+      info.kind != host::FileKind::Directory) {
     status = ERROR;
     return nullptr;
   }
@@ -74,7 +76,7 @@ DgnFolderMonikerListPtr DgnFolder::GetSubFolders(WCharCP filter) const {
   std::string local;
   std::vector<std::string> names;
   if (!host::ToLocalPath(portable, &local) ||
-      !host::CurrentFileSystem().ListSubdirectories(local, &names)) {
+      !host::CurrentFileSystem().ListSubdirectories(local, &names).ok()) {
     return nullptr;
   }
   std::sort(names.begin(), names.end());  // std::string compares by unsigned bytes

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "standin/file_system.h"
+#include "testing/fault_file_system.h"
 #include "testing/seed.h"
 #include "testing/test_support.h"
 
@@ -169,8 +170,8 @@ TEST_F(DgnFolderTest, FolderThatCannotBeListedGivesNull) {
   StatusInt status;
   DgnFolderPtr folder = Open(L"C:\\Out", &status);
   ASSERT_TRUE(folder.IsValid());
-  test_support::RefusingFileSystem failing;
-  failing.RefuseListing();
+  host::testing::FaultInjectingFileSystem failing;
+  failing.FailOp(host::testing::FileOp::ListSubdirectories);
   host::ScopedFileSystem installed(failing);
   EXPECT_TRUE(folder->GetSubFolders(nullptr).IsNull());
 }

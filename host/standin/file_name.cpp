@@ -29,6 +29,12 @@ bool toLocalNarrow(const char* narrowName, std::string* local) {
   return host::ToLocalPath(wide, local);
 }
 
+bool isDirectory(const std::string& local) {
+  host::FileInfo info;
+  return host::CurrentFileSystem().Stat(local, &info).ok() &&
+         info.kind == host::FileKind::Directory;
+}
+
 }  // namespace
 
 BeFileName::BeFileName(int mask, WCharCP fullName) {
@@ -46,19 +52,19 @@ WString BeFileName::GetFileNameWithoutExtension() const { return BeFileName(Base
 
 bool BeFileName::DoesPathExist(WCharCP path) {
   std::string local;
-  return toLocal(path, &local) && host::CurrentFileSystem().Exists(local);
+  return toLocal(path, &local) && host::CurrentFileSystem().Exists(local).ok();
 }
 
 bool BeFileName::IsDirectory(WCharCP path) {
   std::string local;
-  return toLocal(path, &local) && host::CurrentFileSystem().IsDirectory(local);
+  return toLocal(path, &local) && isDirectory(local);
 }
 
 BeFileNameStatus BeFileName::CreateNewDirectory(WCharCP path) {
   std::string local;
   if (!toLocal(path, &local)) return BeFileNameStatus::CantCreate;
   auto& fs = host::CurrentFileSystem();
-  if (fs.Exists(local)) return BeFileNameStatus::AlreadyExists;
+  if (fs.Exists(local).ok()) return BeFileNameStatus::AlreadyExists;
   // Walk up to the first folder that exists, then create the missing ones top down; every
   // new component must be a name that Windows accepts.
   std::vector<std::wstring> missing;
@@ -66,7 +72,7 @@ BeFileNameStatus BeFileName::CreateNewDirectory(WCharCP path) {
   while (!wide.empty()) {
     while (!wide.empty() && (wide.back() == L'\\' || wide.back() == L'/')) wide.pop_back();
     std::string localPart;
-    if (!host::ToLocalPath(wide, &localPart) || fs.Exists(localPart)) break;
+    if (!host::ToLocalPath(wide, &localPart) || fs.Exists(localPart).ok()) break;
     if (host::LastComponentIsRefused(wide)) return BeFileNameStatus::IllegalName;
     missing.push_back(wide);
     size_t separator = wide.find_last_of(L"\\/");
@@ -76,7 +82,7 @@ BeFileNameStatus BeFileName::CreateNewDirectory(WCharCP path) {
   for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
     std::string localPart;
     host::ToLocalPath(*it, &localPart);
-    if (!fs.CreateDirectory(localPart)) return BeFileNameStatus::CantCreate;
+    if (!fs.CreateDirectory(localPart).ok()) return BeFileNameStatus::CantCreate;
   }
   return BeFileNameStatus::Success;
 }
@@ -84,16 +90,16 @@ BeFileNameStatus BeFileName::CreateNewDirectory(WCharCP path) {
 BeFileNameStatus BeFileName::EmptyAndRemoveDirectory(WCharCP path) {
   std::string local;
   if (!toLocal(path, &local)) return BeFileNameStatus::FileNotFound;
-  auto& fs = host::CurrentFileSystem();
-  if (!fs.IsDirectory(local)) return BeFileNameStatus::FileNotFound;
-  return fs.RemoveTree(local) ? BeFileNameStatus::Success : BeFileNameStatus::CantDeleteDir;
+  if (!isDirectory(local)) return BeFileNameStatus::FileNotFound;
+  return host::CurrentFileSystem().RemoveTree(local).ok() ? BeFileNameStatus::Success
+                                                          : BeFileNameStatus::CantDeleteDir;
 }
 
 BeFileNameStatus BeFileName::BeDeleteFile(WCharCP path) {
   std::string local;
   if (!toLocal(path, &local)) return BeFileNameStatus::FileNotFound;
-  return host::CurrentFileSystem().RemoveFile(local) ? BeFileNameStatus::Success
-                                                     : BeFileNameStatus::FileNotFound;
+  return host::CurrentFileSystem().RemoveFile(local).ok() ? BeFileNameStatus::Success
+                                                          : BeFileNameStatus::FileNotFound;
 }
 
 struct BeFile::Impl {
@@ -111,8 +117,9 @@ BeFileStatus BeFile::Create(const char* narrowName) {
   if (!host::ToLocalPath(wide, &local)) return BeFileStatus::FileNotFound;
   if (host::LastComponentIsRefused(wide)) return BeFileStatus::AccessViolation;
   Close();
-  m_impl->file = host::CurrentFileSystem().OpenForWrite(local);
-  return m_impl->file ? BeFileStatus::Success : BeFileStatus::AccessViolation;
+  return host::CurrentFileSystem().NewWritableFile(local, &m_impl->file).ok()
+             ? BeFileStatus::Success
+             : BeFileStatus::AccessViolation;
 }
 
 BeFileStatus BeFile::Create(WCharCP name) {
@@ -124,14 +131,15 @@ BeFileStatus BeFile::Create(WCharCP name) {
 BeFileStatus BeFile::Write(uint32_t* written, const void* data, uint32_t size) {
   if (written) *written = 0;
   if (!m_impl->file) return BeFileStatus::AccessViolation;
-  if (!m_impl->file->Append(static_cast<const char*>(data), size)) return BeFileStatus::WriteError;
+  if (!m_impl->file->Append(std::string_view(static_cast<const char*>(data), size)).ok())
+    return BeFileStatus::WriteError;
   if (written) *written = size;
   return BeFileStatus::Success;
 }
 
 BeFileStatus BeFile::Close() {
   if (!m_impl || !m_impl->file) return BeFileStatus::Success;
-  bool ok = m_impl->file->Close();
+  bool ok = m_impl->file->Close().ok();
   m_impl->file.reset();
   return ok ? BeFileStatus::Success : BeFileStatus::WriteError;
 }
@@ -140,8 +148,8 @@ BeFileStatus BeFile::ReadEntireFile(std::string& contents, const char* narrowNam
   contents.clear();
   std::string local;
   if (!toLocalNarrow(narrowName, &local)) return BeFileStatus::FileNotFound;
-  return host::CurrentFileSystem().ReadFile(local, &contents) ? BeFileStatus::Success
-                                                              : BeFileStatus::FileNotFound;
+  return host::CurrentFileSystem().ReadFile(local, &contents).ok() ? BeFileStatus::Success
+                                                                   : BeFileStatus::FileNotFound;
 }
 
 BeFileStatus BeFile::ReadEntireFile(std::string& contents, WCharCP name) {

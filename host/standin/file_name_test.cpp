@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "standin/file_system.h"
+#include "testing/fault_file_system.h"
 #include "testing/seed.h"
 #include "testing/test_support.h"
 
@@ -73,8 +74,8 @@ TEST(BeFileTest, WritesAndReadsThroughWindowsNames) {
   EXPECT_EQ(BeFile::ReadEntireFile(text, L"C:\\Temp\\a.json"), BeFileStatus::Success);
   EXPECT_EQ(text, "abc\xff");
 
-  test_support::RefusingFileSystem failing;
-  failing.RefuseFiles("");
+  host::testing::FaultInjectingFileSystem failing;
+  failing.FailOp(host::testing::FileOp::NewWritableFile);
   host::ScopedFileSystem scoped(failing);
   BeFile refused;
   EXPECT_NE(refused.Create("C:\\Temp\\b.json"), BeFileStatus::Success);

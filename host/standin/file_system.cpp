@@ -6,99 +6,207 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 namespace host {
+
+FileStatus FileStatus::Error(int code, std::string_view operation, const std::string& path) {
+  return Error(code, operation, path, std::strerror(code));
+}
+
+FileStatus FileStatus::Error(int code, std::string_view operation, const std::string& path,
+                             std::string_view reason) {
+  FileStatus status;
+  status.m_code = code != 0 ? code : EIO;  // an error never reads as success
+  status.m_reason = std::string(reason);
+  status.m_message = std::string(operation) + " " + path + ": " + status.m_reason;
+  return status;
+}
+
 namespace {
 
-class LocalWritableFile : public WritableFile {
+FileStatus fromErrno(std::string_view operation, const std::string& path) {
+  return FileStatus::Error(errno, operation, path);
+}
+
+// Closes a descriptor when it goes out of scope.
+class ScopedFd {
  public:
-  explicit LocalWritableFile(int fd) : m_fd(fd) {}
-  ~LocalWritableFile() override { Close(); }
-
-  bool Append(const char* data, size_t size) override {
-    while (size > 0) {
-      ssize_t n = ::write(m_fd, data, size);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return false;
-      data += n;
-      size -= static_cast<size_t>(n);
-    }
-    return true;
+  explicit ScopedFd(int fd) : m_fd(fd) {}
+  ~ScopedFd() {
+    if (m_fd >= 0) ::close(m_fd);
   }
-
-  bool Close() override {
-    if (m_fd < 0) return true;
-    int rc = ::close(m_fd);
-    m_fd = -1;
-    return rc == 0;
-  }
+  ScopedFd(const ScopedFd&) = delete;
+  ScopedFd& operator=(const ScopedFd&) = delete;
+  int get() const { return m_fd; }
 
  private:
   int m_fd;
 };
 
-bool removeTreeAt(const std::string& path) {
+class LocalWritableFile : public WritableFile {
+ public:
+  LocalWritableFile(int fd, std::string path) : m_fd(fd), m_path(std::move(path)) {}
+  ~LocalWritableFile() override { Close(); }
+
+  FileStatus Append(std::string_view data) override {
+    while (!data.empty()) {
+      ssize_t n = ::write(m_fd, data.data(), data.size());
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return fromErrno("write", m_path);
+      if (n == 0) return FileStatus::Error(ENOSPC, "write", m_path);
+      data.remove_prefix(static_cast<size_t>(n));
+    }
+    return FileStatus::Ok();
+  }
+
+  FileStatus Sync() override {
+    return ::fsync(m_fd) == 0 ? FileStatus::Ok() : fromErrno("fsync", m_path);
+  }
+
+  FileStatus Close() override {
+    if (m_fd < 0) return FileStatus::Ok();
+    int rc = ::close(m_fd);
+    m_fd = -1;
+    return rc == 0 ? FileStatus::Ok() : fromErrno("close", m_path);
+  }
+
+ private:
+  int m_fd;
+  std::string m_path;
+};
+
+FileStatus removeTreeAt(const std::string& path) {
   struct stat st;
-  if (::lstat(path.c_str(), &st) != 0) return false;
-  if (!S_ISDIR(st.st_mode)) return ::unlink(path.c_str()) == 0;  // files and links alike
+  if (::lstat(path.c_str(), &st) != 0) return fromErrno("remove", path);
+  if (!S_ISDIR(st.st_mode)) {  // files and links alike
+    return ::unlink(path.c_str()) == 0 ? FileStatus::Ok() : fromErrno("remove", path);
+  }
   DIR* dir = ::opendir(path.c_str());
-  if (!dir) return false;
-  bool ok = true;
+  if (!dir) return fromErrno("open folder", path);
+  FileStatus first;  // the first failure inside, if any; removal goes on past it
   while (dirent* entry = ::readdir(dir)) {
     if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
-    ok = removeTreeAt(path + "/" + entry->d_name) && ok;
+    FileStatus status = removeTreeAt(path + "/" + entry->d_name);
+    if (first.ok()) first = status;
   }
   ::closedir(dir);
-  return ::rmdir(path.c_str()) == 0 && ok;
+  if (::rmdir(path.c_str()) != 0 && first.ok()) first = fromErrno("remove folder", path);
+  return first;
+}
+
+FileKind kindOf(mode_t mode) {
+  if (S_ISREG(mode)) return FileKind::Regular;
+  if (S_ISDIR(mode)) return FileKind::Directory;
+  return FileKind::Other;
+}
+
+// Reads an open regular file of known size whole; the size bounds the read, so a file that
+// grows meanwhile can't make it run on.
+FileStatus readOpenFile(int fd, uint64_t size, const std::string& path, std::string* contents) {
+  contents->resize(size);
+  size_t done = 0;
+  while (done < size) {
+    ssize_t n = ::read(fd, contents->data() + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return fromErrno("read", path);
+    if (n == 0) break;  // the file shrank meanwhile: what is there is the file
+    done += static_cast<size_t>(n);
+  }
+  contents->resize(done);
+  return FileStatus::Ok();
 }
 
 class LocalFileSystemImpl : public FileSystem {
  public:
-  bool CreateDirectory(const std::string& path) override {
-    return ::mkdir(path.c_str(), 0777) == 0;
+  FileStatus CreateDirectory(const std::string& path) override {
+    return ::mkdir(path.c_str(), 0777) == 0 ? FileStatus::Ok() : fromErrno("create folder", path);
   }
-  bool RemoveTree(const std::string& path) override { return removeTreeAt(path); }
-  bool Exists(const std::string& path) override {
+  FileStatus RemoveTree(const std::string& path) override { return removeTreeAt(path); }
+  FileStatus Stat(const std::string& path, FileInfo* info) override {
     struct stat st;
-    return ::lstat(path.c_str(), &st) == 0;
+    if (::stat(path.c_str(), &st) != 0) return fromErrno("stat", path);
+    *info = FileInfo{kindOf(st.st_mode), static_cast<uint64_t>(st.st_size)};
+    return FileStatus::Ok();
   }
-  bool IsDirectory(const std::string& path) override {
+  FileStatus Exists(const std::string& path) override {
     struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return ::lstat(path.c_str(), &st) == 0 ? FileStatus::Ok() : fromErrno("stat", path);
   }
-  bool ListSubdirectories(const std::string& path, std::vector<std::string>* names) override {
+  FileStatus ListSubdirectories(const std::string& path, std::vector<std::string>* names) override {
     DIR* dir = ::opendir(path.c_str());
-    if (!dir) return false;
+    if (!dir) return fromErrno("open folder", path);
     while (dirent* entry = ::readdir(dir)) {
       if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
-      if (IsDirectory(path + "/" + entry->d_name)) names->push_back(entry->d_name);
+      FileInfo info;
+      if (Stat(path + "/" + entry->d_name, &info).ok() && info.kind == FileKind::Directory)
+        names->push_back(entry->d_name);
     }
     ::closedir(dir);
-    return true;
+    return FileStatus::Ok();
   }
-  std::unique_ptr<WritableFile> OpenForWrite(const std::string& path) override {
+  FileStatus NewWritableFile(const std::string& path,
+                             std::unique_ptr<WritableFile>* file) override {
+    file->reset();
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return nullptr;
-    return std::make_unique<LocalWritableFile>(fd);
+    if (fd < 0) return fromErrno("create", path);
+    *file = std::make_unique<LocalWritableFile>(fd, path);
+    return FileStatus::Ok();
   }
-  bool ReadFile(const std::string& path, std::string* contents) override {
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return false;
-    char buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) contents->append(buffer, n);
-    bool ok = !std::ferror(file);
-    std::fclose(file);
-    return ok;
+  // Opened without blocking, so that a pipe with no writer can't hang the host; the kind is
+  // judged on the open descriptor, so nothing can swap the file between check and read.
+  FileStatus ReadFile(const std::string& path, std::string* contents, uint64_t maxBytes) override {
+    contents->clear();
+    ScopedFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (fd.get() < 0) return fromErrno("open", path);
+    struct stat st;
+    if (::fstat(fd.get(), &st) != 0) return fromErrno("stat", path);
+    if (!S_ISREG(st.st_mode)) {
+      return FileStatus::Error(EINVAL, "open", path,
+                               S_ISDIR(st.st_mode) ? "is a folder, not a file"
+                                                   : "is a device or pipe, not a regular file");
+    }
+    const uint64_t size = static_cast<uint64_t>(st.st_size);
+    if (size > maxBytes) {
+      return FileStatus::Error(EFBIG, "open", path,
+                               "is larger than " + std::to_string(maxBytes) + " bytes");
+    }
+    return readOpenFile(fd.get(), size, path, contents);
   }
-  bool RemoveFile(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
+  FileStatus RemoveFile(const std::string& path) override {
+    return ::unlink(path.c_str()) == 0 ? FileStatus::Ok() : fromErrno("remove", path);
+  }
+  FileStatus RenameFile(const std::string& from, const std::string& to) override {
+    return ::rename(from.c_str(), to.c_str()) == 0 ? FileStatus::Ok() : fromErrno("rename", from);
+  }
+  FileStatus SyncDirectory(const std::string& path) override {
+    ScopedFd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() < 0) return fromErrno("open folder", path);
+    return ::fsync(fd.get()) == 0 ? FileStatus::Ok() : fromErrno("fsync", path);
+  }
 };
 
 FileSystem* g_current = nullptr;
 
 }  // namespace
+
+FileStatus CreateDirectories(FileSystem& files, const std::string& path) {
+  FileStatus status = files.CreateDirectory(path);
+  if (status.ok()) return status;
+  if (status.code() == EEXIST) {
+    FileInfo info;
+    FileStatus stat = files.Stat(path, &info);
+    if (stat.ok() && info.kind == FileKind::Directory) return FileStatus::Ok();
+    return stat.ok() ? FileStatus::Error(ENOTDIR, "create folder", path) : stat;
+  }
+  if (status.code() != ENOENT) return status;
+  size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos || slash == 0) return status;
+  FileStatus parent = CreateDirectories(files, path.substr(0, slash));
+  if (!parent.ok()) return parent;
+  status = files.CreateDirectory(path);
+  return status.ok() || status.code() == EEXIST ? FileStatus::Ok() : status;
+}
 
 FileSystem& LocalFileSystem() {
   static LocalFileSystemImpl local;

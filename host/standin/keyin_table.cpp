@@ -1,6 +1,5 @@
 #include "standin/keyin_table.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <sstream>
 
@@ -131,8 +130,9 @@ bool ParseKeyinTable(const std::string& text, const std::string& fileLabel,
 bool LoadKeyinTable(const std::string& localPath, std::vector<KeyinEntry>* entries,
                     std::string* error) {
   std::string text;
-  if (!CurrentFileSystem().ReadFile(localPath, &text)) {
-    *error = localPath + ": can't read the key-in table";
+  FileStatus read = CurrentFileSystem().ReadFile(localPath, &text);
+  if (!read.ok()) {
+    *error = localPath + ": can't read the key-in table (" + read.reason() + ")";
     return false;
   }
   return ParseKeyinTable(text, localPath, entries, error);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/wstring.h"
+#include "standin/file_system.h"
 
 namespace host {
 namespace {
@@ -81,8 +82,7 @@ std::string DriveCFolder() {
   std::filesystem::path path = std::filesystem::absolute(folder, error);
   if (!error) folder = path.lexically_normal().string();
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  std::filesystem::create_directories(folder, error);
-  if (!error) g_driveCResolved = folder;
+  if (CreateDirectories(CurrentFileSystem(), folder).ok()) g_driveCResolved = folder;
   return folder;
 }
 
