@@ -11,10 +11,18 @@ std::string parentOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
+// The bounds of the paths strictly inside folder: those that start with folder + "/", which
+// sort from that prefix up to the prefix with its "/" raised to the next byte, "0".
+std::pair<std::string, std::string> insideRange(const std::string& folder) {
+  std::string prefix = folder == "/" ? "/" : folder + "/";
+  std::string end = prefix;
+  end.back() = '0';
+  return {prefix, end};
+}
+
 bool isInside(const std::string& path, const std::string& folder) {
-  if (folder == "/") return path.size() > 1 && path[0] == '/';
-  return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
-         path[folder.size()] == '/';
+  auto [prefix, end] = insideRange(folder);
+  return path.compare(0, prefix.size(), prefix) == 0 && path != prefix;
 }
 
 // Appends to a file's contents; the contents stay alive while the writer is open, even when
@@ -77,10 +85,17 @@ const MemoryFileSystem::Node* MemoryFileSystem::Find(const std::string& path) co
   return it == m_nodes.end() ? nullptr : &it->second;
 }
 
+int MemoryFileSystem::MissingCode(const std::string& path) const {
+  for (std::string at = parentOf(path); at != "/"; at = parentOf(at)) {
+    if (const Node* node = Find(at)) return node->kind == FileKind::Directory ? ENOENT : ENOTDIR;
+  }
+  return ENOENT;
+}
+
 FileStatus MemoryFileSystem::CheckParent(std::string_view operation,
                                          const std::string& path) const {
   const Node* parent = Find(parentOf(path));
-  if (!parent) return FileStatus::Error(ENOENT, operation, path);
+  if (!parent) return FileStatus::Error(MissingCode(parentOf(path)), operation, path);
   if (parent->kind != FileKind::Directory) return FileStatus::Error(ENOTDIR, operation, path);
   return FileStatus::Ok();
 }
@@ -94,33 +109,32 @@ FileStatus MemoryFileSystem::CreateDirectory(const std::string& path) {
 }
 
 FileStatus MemoryFileSystem::RemoveTree(const std::string& path) {
-  if (!Find(path)) return FileStatus::Error(ENOENT, "remove", path);
+  if (!Find(path)) return FileStatus::Error(MissingCode(path), "remove", path);
   if (path == "/") return FileStatus::Error(EBUSY, "remove", path);
-  auto it = m_nodes.upper_bound(path);
-  while (it != m_nodes.end() && isInside(it->first, path)) it = m_nodes.erase(it);
+  auto [prefix, end] = insideRange(path);
+  m_nodes.erase(m_nodes.lower_bound(prefix), m_nodes.lower_bound(end));
   m_nodes.erase(path);
   return FileStatus::Ok();
 }
 
 FileStatus MemoryFileSystem::Stat(const std::string& path, FileInfo* info) {
   const Node* node = Find(path);
-  if (!node) return FileStatus::Error(ENOENT, "stat", path);
+  if (!node) return FileStatus::Error(MissingCode(path), "stat", path);
   *info = FileInfo{node->kind, node->contents ? node->contents->size() : 0};
   return FileStatus::Ok();
 }
 
 FileStatus MemoryFileSystem::Exists(const std::string& path) {
-  return Find(path) ? FileStatus::Ok() : FileStatus::Error(ENOENT, "stat", path);
+  return Find(path) ? FileStatus::Ok() : FileStatus::Error(MissingCode(path), "stat", path);
 }
 
 FileStatus MemoryFileSystem::ListSubdirectories(const std::string& path,
                                                 std::vector<std::string>* names) {
   const Node* node = Find(path);
-  if (!node) return FileStatus::Error(ENOENT, "open folder", path);
+  if (!node) return FileStatus::Error(MissingCode(path), "open folder", path);
   if (node->kind != FileKind::Directory) return FileStatus::Error(ENOTDIR, "open folder", path);
-  const std::string prefix = path == "/" ? "/" : path + "/";
-  for (auto it = m_nodes.upper_bound(path); it != m_nodes.end() && isInside(it->first, path);
-       ++it) {
+  auto [prefix, end] = insideRange(path);
+  for (auto it = m_nodes.lower_bound(prefix); it != m_nodes.lower_bound(end); ++it) {
     std::string rest = it->first.substr(prefix.size());
     if (rest.find('/') == std::string::npos && it->second.kind == FileKind::Directory)
       names->push_back(rest);
@@ -145,7 +159,7 @@ FileStatus MemoryFileSystem::ReadFile(const std::string& path, std::string* cont
                                       uint64_t maxBytes) {
   contents->clear();
   const Node* node = Find(path);
-  if (!node) return FileStatus::Error(ENOENT, "open", path);
+  if (!node) return FileStatus::Error(MissingCode(path), "open", path);
   if (node->kind == FileKind::Directory)
     return FileStatus::Error(EINVAL, "open", path, "is a folder, not a file");
   if (node->kind == FileKind::Other)
@@ -159,30 +173,46 @@ FileStatus MemoryFileSystem::ReadFile(const std::string& path, std::string* cont
 
 FileStatus MemoryFileSystem::RemoveFile(const std::string& path) {
   const Node* node = Find(path);
-  if (!node) return FileStatus::Error(ENOENT, "remove", path);
+  if (!node) return FileStatus::Error(MissingCode(path), "remove", path);
   if (node->kind == FileKind::Directory) return FileStatus::Error(EISDIR, "remove", path);
   m_nodes.erase(path);
   return FileStatus::Ok();
 }
 
+// Follows rename(2): a file replaces a file; a folder replaces an empty folder and moves
+// with everything in it; nothing moves into itself.
 FileStatus MemoryFileSystem::RenameFile(const std::string& from, const std::string& to) {
+  // Both parents are looked up before either name, as the kernel does.
+  FileStatus parent = CheckParent("rename", from);
+  if (parent.ok()) parent = CheckParent("rename", to);
+  if (!parent.ok()) return parent;
   const Node* source = Find(from);
   if (!source) return FileStatus::Error(ENOENT, "rename", from);
-  if (source->kind == FileKind::Directory) return FileStatus::Error(EISDIR, "rename", from);
-  if (const Node* target = Find(to); target && target->kind == FileKind::Directory)
-    return FileStatus::Error(EISDIR, "rename", from);
-  FileStatus parent = CheckParent("rename", to);
-  if (!parent.ok()) return parent;
-  Node moved = *source;
+  if (from == to) return FileStatus::Ok();
+  const bool folder = source->kind == FileKind::Directory;
+  if (folder && isInside(to, from)) return FileStatus::Error(EINVAL, "rename", from);
+  if (const Node* target = Find(to)) {
+    const bool targetFolder = target->kind == FileKind::Directory;
+    if (!folder && targetFolder) return FileStatus::Error(EISDIR, "rename", from);
+    if (folder && !targetFolder) return FileStatus::Error(ENOTDIR, "rename", from);
+    auto [prefix, end] = insideRange(to);
+    if (folder && m_nodes.lower_bound(prefix) != m_nodes.lower_bound(end))
+      return FileStatus::Error(ENOTEMPTY, "rename", from);
+  }
+  std::map<std::string, Node> moved;
+  moved[to] = *source;
+  auto [prefix, end] = insideRange(from);
+  for (auto it = m_nodes.lower_bound(prefix); it != m_nodes.lower_bound(end);)
+    moved[to + it->first.substr(from.size())] = it->second, it = m_nodes.erase(it);
   m_nodes.erase(from);
-  m_nodes[to] = std::move(moved);
+  for (auto& [path, node] : moved) m_nodes[path] = std::move(node);
   return FileStatus::Ok();
 }
 
 FileStatus MemoryFileSystem::SyncDirectory(const std::string& path) {
   const Node* node = Find(path);
   if (!node || node->kind != FileKind::Directory)
-    return FileStatus::Error(ENOENT, "open folder", path);
+    return FileStatus::Error(MissingCode(path), "open folder", path);
   return FileStatus::Ok();
 }
 

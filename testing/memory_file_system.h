@@ -48,6 +48,8 @@ class MemoryFileSystem : public FileSystem {
     std::shared_ptr<std::string> contents;  // shared with open writers; files only
   };
   const Node* Find(const std::string& path) const;
+  // Why nothing is at path: ENOTDIR when a component above it is not a folder, else ENOENT.
+  int MissingCode(const std::string& path) const;
   // ENOENT when the parent folder of path is missing, ENOTDIR when it is not a folder.
   FileStatus CheckParent(std::string_view operation, const std::string& path) const;
 

@@ -126,7 +126,8 @@ class LocalFileSystemImpl : public FileSystem {
   FileStatus Stat(const std::string& path, FileInfo* info) override {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) return fromErrno("stat", path);
-    *info = FileInfo{kindOf(st.st_mode), static_cast<uint64_t>(st.st_size)};
+    const FileKind kind = kindOf(st.st_mode);
+    *info = FileInfo{kind, kind == FileKind::Regular ? static_cast<uint64_t>(st.st_size) : 0};
     return FileStatus::Ok();
   }
   FileStatus Exists(const std::string& path) override {

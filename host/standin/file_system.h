@@ -44,7 +44,7 @@ enum class FileKind { Regular, Directory, Other };
 
 struct FileInfo {
   FileKind kind = FileKind::Other;
-  uint64_t size = 0;
+  uint64_t size = 0;  // of a regular file; 0 for anything else
 };
 
 // The largest file the host reads whole: designs, key-in tables and records alike. A larger

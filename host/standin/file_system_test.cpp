@@ -1,0 +1,136 @@
+#include "standin/file_system.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "testing/memory_file_system.h"
+#include "testing/test_support.h"
+
+namespace host {
+namespace {
+
+// One step of a random script over a small tree of names, applied alike to the local disk and
+// to the in-memory file system.
+struct Outcome {
+  int code;
+  std::string result;
+  bool operator==(const Outcome&) const = default;
+};
+
+Outcome apply(FileSystem& files, const std::string& root, int op, const std::string& a,
+              const std::string& b) {
+  const std::string pa = root + a, pb = root + b;
+  switch (op) {
+    case 0:
+      return {files.CreateDirectory(pa).code(), ""};
+    case 1:
+      return {files.RemoveTree(pa).code(), ""};
+    case 2: {
+      FileInfo info;
+      FileStatus status = files.Stat(pa, &info);
+      return {status.code(),
+              status.ok() ? std::to_string(int(info.kind)) + ":" + std::to_string(info.size) : ""};
+    }
+    case 3: {
+      std::vector<std::string> names;
+      FileStatus status = files.ListSubdirectories(pa, &names);
+      std::sort(names.begin(), names.end());
+      std::string joined;
+      for (const auto& name : names) joined += name + ",";
+      return {status.code(), joined};
+    }
+    case 4: {
+      std::unique_ptr<WritableFile> file;
+      FileStatus status = files.NewWritableFile(pa, &file);
+      if (status.ok()) status = file->Append(b);
+      if (status.ok()) status = file->Close();
+      return {status.code(), ""};
+    }
+    case 5: {
+      std::string contents;
+      FileStatus status = files.ReadFile(pa, &contents, 4);
+      return {status.code(), contents};
+    }
+    case 6:
+      return {files.RemoveFile(pa).code(), ""};
+    case 7:
+      return {files.RenameFile(pa, pb).code(), ""};
+    default:
+      return {files.Exists(pa).code(), ""};
+  }
+}
+
+// The in-memory file system is a faithful stand-in for the disk: random scripts of operations
+// give the same error codes and the same results on both.
+TEST(FileSystemTest, MemoryFileSystemAnswersAsTheDiskDoes) {
+  const std::vector<std::string> names = {"/a", "/b", "/a/c", "/a/d", "/b/c", "/a/c/e"};
+  for (unsigned seed = 1; seed <= 40; ++seed) {
+    test_support::TempFolder disk;
+    testing::MemoryFileSystem memory;
+    memory.AddDirectory("/root");
+    std::mt19937 random(seed);
+    for (int step = 0; step < 60; ++step) {
+      const int op = int(random() % 9);
+      const std::string a = names[random() % names.size()];
+      const std::string b =
+          op == 7 ? names[random() % names.size()] : std::string(random() % 7, 'x');
+      const Outcome onDisk = apply(LocalFileSystem(), disk.Path(), op, a, b);
+      const Outcome inMemory = apply(memory, "/root", op, a, b);
+      ASSERT_EQ(onDisk, inMemory) << "seed " << seed << " step " << step << " op " << op << " " << a
+                                  << " " << b << ": disk " << onDisk.code << " '" << onDisk.result
+                                  << "', memory " << inMemory.code << " '" << inMemory.result
+                                  << "'\n"
+                                  << ::testing::PrintToString(memory.Paths());
+    }
+  }
+}
+
+// Only regular files are read, and never past the limit: a pipe with no writer, a device
+// that never ends and a folder are refused at once with a reason.
+TEST(FileSystemTest, ReadsOnlyRegularFilesWithinTheLimit) {
+  test_support::TempFolder folder;
+  const std::string fifo = folder.Path() + "/pipe";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);
+  const std::string big = folder.WriteFile("big", std::string(100, 'x'));
+  struct Case {
+    std::string path;
+    uint64_t limit;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {fifo, kMaxReadBytes, "is a device or pipe, not a regular file"},
+      {"/dev/zero", kMaxReadBytes, "is a device or pipe, not a regular file"},
+      {folder.Path(), kMaxReadBytes, "is a folder, not a file"},
+      {big, 99, "is larger than 99 bytes"},
+      {folder.Path() + "/absent", kMaxReadBytes, "No such file or directory"},
+  };
+  for (const Case& c : cases) {
+    std::string contents = "stale";
+    FileStatus status = LocalFileSystem().ReadFile(c.path, &contents, c.limit);
+    EXPECT_FALSE(status.ok()) << c.path;
+    EXPECT_EQ(status.reason(), c.reason) << c.path;
+    EXPECT_EQ(status.message().find(c.path), 5u) << status.message();
+    EXPECT_TRUE(contents.empty()) << c.path;
+  }
+  std::string contents;
+  EXPECT_TRUE(LocalFileSystem().ReadFile(big, &contents, 100).ok());
+  EXPECT_EQ(contents.size(), 100u);
+}
+
+TEST(FileSystemTest, CreateDirectoriesMakesEveryMissingParentOnce) {
+  testing::MemoryFileSystem memory;
+  memory.AddFile("/a/file", "x");
+  EXPECT_TRUE(CreateDirectories(memory, "/a/b/c/d").ok());
+  EXPECT_TRUE(CreateDirectories(memory, "/a/b/c/d").ok()) << "an existing folder is success";
+  EXPECT_EQ(memory.Paths(),
+            (std::vector<std::string>{"/a", "/a/b", "/a/b/c", "/a/b/c/d", "/a/file"}));
+  EXPECT_EQ(CreateDirectories(memory, "/a/file").code(), ENOTDIR);
+  EXPECT_EQ(CreateDirectories(memory, "/a/file/x").code(), ENOTDIR);
+}
+
+}  // namespace
+}  // namespace host
