@@ -126,7 +126,7 @@ TEST_F(MeshImportTest, EntriesAreReadAsTheRecordFormGivesThem) {
        {1, 2, 1}},
   };
   int n = 0;
-  for (const Case& c : cases) WriteRecord("r" + std::to_string(n++), c.record);
+  for (const Case& c : cases) WriteRecord(std::string("r").append(std::to_string(n++)), c.record);
   Import();
   EXPECT_THAT(Messages(), IsEmpty());
   auto elements = Elements();
@@ -154,7 +154,7 @@ TEST_F(MeshImportTest, ColourEntriesAreClampedAndRounded) {
   };
   int n = 0;
   for (const Case& c : cases)
-    WriteRecord("c" + std::to_string(n++),
+    WriteRecord(std::string("c").append(std::to_string(n++)),
                 std::string(R"({"colors" : )") + c.colors + ", " + kTriangle + "}");
   WriteRecord("c" + std::to_string(n), std::string("{") + kTriangle + "}");
   Import();

@@ -137,7 +137,7 @@ void Generator::makeDoor(host::Element* e, const DPoint3d& o, uint64_t id) {
   door.values["Width"] = 900.0;
   door.values["Height"] = int64_t{2100};
   if (pick(3) != 0) door.values["FireRating"] = int64_t{30 * pick(4)};
-  door.values["Mark"] = "D" + std::to_string(id);
+  door.values["Mark"] = std::string("D").append(std::to_string(id));
   door.values["External"] = pick(5) == 0;
   e->instances.push_back(std::move(door));
 }

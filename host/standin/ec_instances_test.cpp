@@ -54,8 +54,11 @@ std::vector<std::string> describeInstances(ElementHandleCR element, unsigned* co
     for (const ECProperty* property : ecClass.GetProperties()) {
       ECValue value;
       EXPECT_EQ(instance->GetValue(value, property->GetName().c_str()), ECObjectsStatus::Success);
-      text += " " + BeStringUtilities::WCharToUtf8(property->GetDisplayLabel().c_str()) + "=" +
-              (value.IsNull() ? "null" : BeStringUtilities::WCharToUtf8(value.ToString().c_str()));
+      text.append(" ")
+          .append(BeStringUtilities::WCharToUtf8(property->GetDisplayLabel().c_str()))
+          .append("=")
+          .append(value.IsNull() ? "null"
+                                 : BeStringUtilities::WCharToUtf8(value.ToString().c_str()));
     }
     seen.push_back(text);
   }
