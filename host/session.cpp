@@ -38,6 +38,7 @@ void Session::Close() {
   m_activeModel = nullptr;
   m_filesByPath.clear();
   m_failedPaths.clear();
+  m_attached.clear();
   m_files.clear();
   m_commands.clear();
   m_keyins.clear();
@@ -51,8 +52,7 @@ void Session::Open(std::unique_ptr<DesignFile> design, DesignResolver resolve) {
   Model* model = active.design->ActiveModel();
   if (!model) return;
   m_activeModel = WrapModel(active, *model);
-  std::vector<const Model*> chain{model};
-  AttachAll(*m_activeModel, *m_activeModel, chain, resolve);
+  AttachAll(*m_activeModel, resolve);
 }
 
 Session::LoadedFile& Session::Adopt(std::unique_ptr<DesignFile> design) {
@@ -71,15 +71,14 @@ DgnModel* Session::WrapModel(LoadedFile& file, Model& model) {
   return slot.get();
 }
 
-// Builds the attachments of ref (which shows model) depth first. chain holds the models from
-// the active model down to this one, so that an attachment leading back into it is kept but
-// not followed.
-void Session::AttachAll(DgnModelRef& ref, DgnModel& model, std::vector<const Model*>& chain,
-                        const DesignResolver& resolve) {
+// Opens the attachments of model, and then depth first those of each attached model. Each
+// model's attachments are opened once, however many paths lead to it, and every attachment
+// shows the one model object of its target: memory grows with the distinct files and
+// models, not with the paths to them. A model already being opened further up (a cycle) is
+// not opened again.
+void Session::AttachAll(DgnModel& model, const DesignResolver& resolve) {
+  if (!m_attached.insert(&model).second) return;
   const DesignFile& attaching = *model.GetImpl().file;
-  std::vector<std::unique_ptr<DgnAttachment>>& out =
-      ref.IsDgnAttachment() ? static_cast<DgnAttachment&>(ref).AttachmentsR()
-                            : static_cast<DgnModel&>(ref).AttachmentsR();
   for (const Attachment& spec : model.GetImpl().attachments) {
     WString fileName = BeStringUtilities::Utf8ToWChar(spec.file.c_str());
     std::string local = attachedLocalPath(attaching, spec.file);
@@ -108,13 +107,9 @@ void Session::AttachAll(DgnModelRef& ref, DgnModel& model, std::vector<const Mod
       }
     }
     DgnModel* targetModel = target ? WrapModel(*loaded, *target) : nullptr;
-    auto attachment = std::make_unique<DgnAttachment>(targetModel, fileName, !targetModel);
-    if (targetModel && std::find(chain.begin(), chain.end(), target) == chain.end()) {
-      chain.push_back(target);
-      AttachAll(*attachment, *targetModel, chain, resolve);
-      chain.pop_back();
-    }
-    out.push_back(std::move(attachment));
+    model.AttachmentsR().push_back(
+        std::make_unique<DgnAttachment>(targetModel, fileName, !targetModel));
+    if (targetModel) AttachAll(*targetModel, resolve);
   }
 }
 
