@@ -3,6 +3,7 @@
 #include <json/json.h>
 
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -336,6 +337,15 @@ Instance DesignReader::readInstance(const Json::Value& value, const std::string&
   return instance;
 }
 
+// A one-based point index, negative for a hidden edge. The bounds are compared without
+// negating the index, which for the lowest 64-bit integer would overflow; a point count beyond
+// what an int holds can't be stored in a face.
+bool isPointIndex(const Json::Value& index, int64_t count) {
+  if (!index.isInt64() || count > INT_MAX) return false;
+  int64_t value = index.asInt64();
+  return value != 0 && value >= -count && value <= count;
+}
+
 void DesignReader::readFaces(const Json::Value& value, const std::string& place, Element* element) {
   requireArray(value, place);
   const auto count = static_cast<int64_t>(element->points.size());
@@ -350,7 +360,7 @@ void DesignReader::readFaces(const Json::Value& value, const std::string& place,
     for (Json::ArrayIndex k = 0; k < face.size(); ++k) {
       const Json::Value& index = face[k];
       if (!index.isIntegral()) failType(index, item(item(place, f), k), "a point index");
-      if (!index.isInt64() || index.asInt64() == 0 || std::llabs(index.asInt64()) > count)
+      if (!isPointIndex(index, count))
         fail(item(item(place, f), k), "index " + index.asString() +
                                           " names no point (the element has " +
                                           std::to_string(count) + ")");
