@@ -11,6 +11,7 @@
 #include <sstream>
 #include <unordered_set>
 
+#include "host/design_stream.h"
 #include "host/design_values.h"
 #include "host/file_system.h"
 #include "host/paths.h"
@@ -489,6 +490,13 @@ std::string absoluteNormal(const std::string& localPath) {
 
 std::unique_ptr<DesignFile> ParseDesign(const std::string& text, const std::string& fileLabel,
                                         std::string* error) {
+  auto design = NewDesignFile();
+  if (StreamDesign(text, design.get())) return design;
+  return ParseDesignDocument(text, fileLabel, error);
+}
+
+std::unique_ptr<DesignFile> ParseDesignDocument(const std::string& text,
+                                                const std::string& fileLabel, std::string* error) {
   Json::Value root;
   std::string message;
   if (!parseJson(text, &root, &message)) {
