@@ -1,6 +1,7 @@
 #include "export/export_command.h"
 
 #include <memory>
+#include <unordered_set>
 
 #include "app/message/message.h"
 #include "export/scan_callback.h"
@@ -40,9 +41,13 @@ void exportCommand(WCharCP) {
   }
   DgnModelRefP active = ISessionMgr::GetActiveDgnModelRefP();
   ReachableModelRefCollection reachable = active->GetReachableModelRefs(nullptr);
+  // A model reached again by another path gives the same records: each is exported once,
+  // where it is first reached.
+  std::unordered_set<DgnModelP> exported;
   for (ReachableModelRefIterator it = reachable.begin(); it != reachable.end(); it.MoveToNext()) {
     DgnModelRefP modelRef = it.GetCurrent();
-    if (!isMissingAttachment(modelRef)) scanModel(modelRef, mainFolder);
+    if (!isMissingAttachment(modelRef) && exported.insert(modelRef->GetDgnModelP()).second)
+      scanModel(modelRef, mainFolder);
   }
   printMessage("Output to %S", mainFolder.c_str());
 }

@@ -193,11 +193,38 @@ TEST_F(ExportTest, AnElementFolderThatCantBeMadeLosesOnlyThatElement) {
   EXPECT_EQ(elementFolders("Site"), std::set<std::string>{"Site.dgn - Default - 2"});
 }
 
-TEST_F(ExportTest, AnElementReachedTwiceKeepsTheLaterRecords) {
-  writeDesign("Walls.dgn", {7});
-  ShellOutcome run = exportInShell(writeDesign("Site.dgn", {}, {"Walls.dgn", "Walls.dgn"}));
-  EXPECT_EQ(run.messages, std::vector<std::string>{"Output to C:\\Temp\\Site"});
-  EXPECT_EQ(elementFolders("Site"), std::set<std::string>{"Walls.dgn - Default - 7"});
+// Records the folder of each geometry record written, in order.
+class RecordingFileSystem : public host::FileSystemWrapper {
+ public:
+  RecordingFileSystem() : FileSystemWrapper(host::LocalFileSystem()) {}
+  host::FileStatus NewWritableFile(const std::string& path,
+                                   std::unique_ptr<host::WritableFile>* file) override {
+    fs::path written(path);
+    if (written.filename() == "geo.json") folders.push_back(written.parent_path().filename());
+    return FileSystemWrapper::NewWritableFile(path, file);
+  }
+  std::vector<std::string> folders;
+};
+
+// Files L0 to L20, each attaching the next one twice: 2^21 - 1 paths, 21 models. Each model
+// is exported once, in the order of first visit.
+TEST_F(ExportTest, AModelReachedByManyPathsIsExportedOnce) {
+  constexpr int kLevels = 20;
+  std::vector<std::string> expected;
+  std::string top;
+  for (int level = kLevels; level >= 0; --level) {
+    std::string next = "L" + std::to_string(level + 1) + ".dgn";
+    std::vector<std::string> attachments;
+    if (level < kLevels) attachments = {next, next};
+    std::string name = "L" + std::to_string(level) + ".dgn";
+    top = writeDesign(name, {static_cast<uint64_t>(level + 1)}, attachments);
+    expected.insert(expected.begin(), name + " - Default - " + std::to_string(level + 1));
+  }
+  RecordingFileSystem recording;
+  host::ScopedFileSystem scoped(recording);
+  ShellOutcome run = exportInProcess(top);
+  EXPECT_EQ(run.messages, std::vector<std::string>{"Output to C:\\Temp\\L0"});
+  EXPECT_EQ(recording.folders, expected);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <json/json.h>
 
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include <sstream>
 #include <unordered_set>
 
+#include "standin/design_stream.h"
 #include "standin/design_values.h"
 #include "standin/file_system.h"
 #include "standin/paths.h"
@@ -335,6 +337,15 @@ Instance DesignReader::readInstance(const Json::Value& value, const std::string&
   return instance;
 }
 
+// A one-based point index, negative for a hidden edge. The bounds are compared without
+// negating the index, which for the lowest 64-bit integer would overflow; a point count beyond
+// what an int holds can't be stored in a face.
+bool isPointIndex(const Json::Value& index, int64_t count) {
+  if (!index.isInt64() || count > INT_MAX) return false;
+  int64_t value = index.asInt64();
+  return value != 0 && value >= -count && value <= count;
+}
+
 void DesignReader::readFaces(const Json::Value& value, const std::string& place, Element* element) {
   requireArray(value, place);
   const auto count = static_cast<int64_t>(element->points.size());
@@ -349,7 +360,7 @@ void DesignReader::readFaces(const Json::Value& value, const std::string& place,
     for (Json::ArrayIndex k = 0; k < face.size(); ++k) {
       const Json::Value& index = face[k];
       if (!index.isIntegral()) failType(index, item(item(place, f), k), "a point index");
-      if (!index.isInt64() || index.asInt64() == 0 || std::llabs(index.asInt64()) > count)
+      if (!isPointIndex(index, count))
         fail(item(item(place, f), k), "index " + index.asString() +
                                           " names no point (the element has " +
                                           std::to_string(count) + ")");
@@ -478,6 +489,13 @@ std::string absoluteNormal(const std::string& localPath) {
 
 std::unique_ptr<DesignFile> ParseDesign(const std::string& text, const std::string& fileLabel,
                                         std::string* error) {
+  auto design = NewDesignFile();
+  if (StreamDesign(text, design.get())) return design;
+  return ParseDesignDocument(text, fileLabel, error);
+}
+
+std::unique_ptr<DesignFile> ParseDesignDocument(const std::string& text,
+                                                const std::string& fileLabel, std::string* error) {
   Json::Value root;
   std::string message;
   if (!parseJson(text, &root, &message)) {

@@ -117,6 +117,20 @@ std::vector<BadDesign> BadDesigns() {
       {"negative face index names no point",
        withElement("{ " + mesh + R"(, "faces": [[1,-5,3]] })"),
        "Site.dgn: models[0].elements[0].faces[0][1]: index -5 names no point (the element has 4)"},
+      {"lowest 64-bit face index",
+       withElement("{ " + mesh + R"(, "faces": [[1,2,-9223372036854775808]] })"),
+       "Site.dgn: models[0].elements[0].faces[0][2]: index -9223372036854775808 names no point "
+       "(the element has 4)"},
+      {"face index beyond 64 bits signed",
+       withElement("{ " + mesh + R"(, "faces": [[1,2,18446744073709551615]] })"),
+       "Site.dgn: models[0].elements[0].faces[0][2]: index 18446744073709551615 names no point "
+       "(the element has 4)"},
+      {"face index beyond 32 bits", withElement("{ " + mesh + R"(, "faces": [[1,2,4294967297]] })"),
+       "Site.dgn: models[0].elements[0].faces[0][2]: index 4294967297 names no point (the "
+       "element has 4)"},
+      {"face index beyond 64 bits",
+       withElement("{ " + mesh + R"(, "faces": [[1,2,-99999999999999999999]] })"),
+       "Site.dgn: models[0].elements[0].faces[0][2]: expected a point index, not a number"},
       {"face index zero", withElement("{ " + mesh + R"(, "faces": [[0,1,2]] })"),
        "Site.dgn: models[0].elements[0].faces[0][0]: index 0 names no point (the element has 4)"},
       {"face of two indices", withElement("{ " + mesh + R"(, "faces": [[1,2]] })"),

@@ -86,8 +86,7 @@ const Json::Value* optional(const Json::Value& object, const char* name) {
   return object.find(name, name + std::strlen(name));
 }
 
-// Well-formed UTF-8: shortest forms only, no surrogates, nothing above U+10FFFF.
-static bool isValidUtf8(const std::string& text) {
+bool isValidUtf8(std::string_view text) {
   size_t i = 0;
   while (i < text.size()) {
     auto lead = static_cast<unsigned char>(text[i]);

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "standin/design.h"
@@ -45,6 +46,8 @@ void checkMembers(const Json::Value& object, const std::string& place,
 const Json::Value& require(const Json::Value& object, const std::string& place, const char* name);
 const Json::Value* optional(const Json::Value& object, const char* name);
 
+// Well-formed UTF-8: shortest forms only, no surrogates, nothing above U+10FFFF.
+bool isValidUtf8(std::string_view text);
 std::string readString(const Json::Value& value, const std::string& place);
 std::string readName(const Json::Value& value, const std::string& place);
 bool readBool(const Json::Value& value, const std::string& place);

@@ -4,24 +4,13 @@
 #include "standin/session.h"
 #include "host/symbology.h"
 
-namespace {
-
-void collectReachable(DgnModelRef& ref, std::vector<DgnModelRefP>& out) {
-  out.push_back(&ref);
-  for (const auto& attachment : ref.GetAttachments()) collectReachable(*attachment, out);
-}
-
-}  // namespace
-
 DgnFileP DgnModelRef::GetDgnFileP() const {
   DgnModelP model = GetDgnModelP();
   return model ? model->GetDgnFileP() : nullptr;
 }
 
 ReachableModelRefCollection DgnModelRef::GetReachableModelRefs(const ReachableModelRefOptions*) {
-  std::vector<DgnModelRefP> refs;
-  collectReachable(*this, refs);
-  return ReachableModelRefCollection(std::move(refs));
+  return ReachableModelRefCollection(this);
 }
 
 LevelCache& DgnModelRef::GetLevelCacheR() const {
@@ -48,6 +37,11 @@ DgnAttachment::DgnAttachment(DgnModelP target, WString fileName, bool missing)
 
 DgnAttachment::~DgnAttachment() = default;
 
+const std::vector<std::unique_ptr<DgnAttachment>>& DgnAttachment::GetAttachments() const {
+  static const std::vector<std::unique_ptr<DgnAttachment>> none;
+  return m_target ? m_target->GetAttachments() : none;
+}
+
 DgnFile::DgnFile(host::DesignFile& design)
     : m_design(design),
       m_fileName(design.windowsPath),
@@ -56,25 +50,69 @@ DgnFile::DgnFile(host::DesignFile& design)
 
 DgnFile::~DgnFile() = default;
 
-ReachableModelRefIterator::ReachableModelRefIterator(const std::vector<DgnModelRefP>* refs,
-                                                     size_t at) {
-  if (refs && at < refs->size()) m_impl = std::make_shared<Impl>(Impl{refs, at});
+struct ReachableModelRefIterator::Impl {
+  struct Frame {
+    DgnModelRefP ref;
+    size_t next;  // the attachment of ref to visit next
+  };
+  std::vector<Frame> path;  // from the root to the current reference
+  size_t at = 0;            // steps taken from the root
+
+  // A reference is followed unless it shows no model or a model already on its chain.
+  bool Followed() const {
+    DgnModelP model = path.back().ref->GetDgnModelP();
+    if (!model) return false;
+    for (size_t i = 0; i + 1 < path.size(); ++i)
+      if (path[i].ref->GetDgnModelP() == model) return false;
+    return true;
+  }
+
+  // Depth first: into the current reference's first attachment when it is followed,
+  // otherwise on to the next attachment of the nearest reference that has one left. False
+  // at the end.
+  bool Advance() {
+    ++at;
+    if (Followed() && !path.back().ref->GetAttachments().empty()) {
+      DgnModelRefP first = path.back().ref->GetAttachments().front().get();
+      path.back().next = 1;
+      path.push_back({first, 0});
+      return true;
+    }
+    while (path.size() > 1) {
+      path.pop_back();
+      Frame& parent = path.back();
+      const auto& siblings = parent.ref->GetAttachments();
+      if (parent.next < siblings.size()) {
+        DgnModelRefP sibling = siblings[parent.next++].get();
+        path.push_back({sibling, 0});
+        return true;
+      }
+    }
+    return false;
+  }
+};
+
+ReachableModelRefIterator::ReachableModelRefIterator(DgnModelRefP root) {
+  if (!root) return;
+  m_impl = std::make_shared<Impl>();
+  m_impl->path.push_back({root, 0});
 }
 
 DgnModelRefP ReachableModelRefIterator::GetCurrent() const {
-  return m_impl ? (*m_impl->refs)[m_impl->at] : nullptr;
+  return m_impl ? m_impl->path.back().ref : nullptr;
 }
 
 // Stepping past the last reference drops the implementation object, so the iterator then
-// equals the end iterator.
+// equals the end iterator. Copies share the walk until one of them moves.
 void ReachableModelRefIterator::MoveToNext() {
   if (!m_impl) return;
   if (m_impl.use_count() > 1) m_impl = std::make_shared<Impl>(*m_impl);
-  if (++m_impl->at >= m_impl->refs->size()) m_impl.reset();
+  if (!m_impl->Advance()) m_impl.reset();
 }
 
 bool ReachableModelRefIterator::IsDifferent(const ReachableModelRefIterator& other) const {
-  return m_impl->refs != other.m_impl->refs || m_impl->at != other.m_impl->at;
+  return m_impl->path.front().ref != other.m_impl->path.front().ref ||
+         m_impl->at != other.m_impl->at;
 }
 
 bool ReachableModelRefIterator::operator!=(const ReachableModelRefIterator& other) const {
@@ -82,8 +120,10 @@ bool ReachableModelRefIterator::operator!=(const ReachableModelRefIterator& othe
   return IsDifferent(other);
 }
 
-ReachableModelRefIterator ReachableModelRefCollection::begin() const {
-  return ReachableModelRefIterator(&m_refs, 0);
+size_t ReachableModelRefCollection::size() const {
+  size_t count = 0;
+  for (ReachableModelRefIterator it = begin(); it != end(); it.MoveToNext()) ++count;
+  return count;
 }
 
 DgnFileP ISessionMgr::GetActiveDgnFile() { return host::Session::Current().ActiveDgnFile(); }

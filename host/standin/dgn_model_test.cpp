@@ -52,6 +52,33 @@ TEST(ReachableModelRefsTest, WalksAttachmentsDepthFirstAndStopsAtCycles) {
   EXPECT_NE(session.Notes()[0].find("Gone.dgn"), std::string::npos);
 }
 
+// Twenty levels of files, each attaching the next one twice: the walk yields every path
+// (2^21 - 1 references) while the session holds each model and its attachments once.
+TEST(ReachableModelRefsTest, AttachmentsThatFanOutAreSharedAndWalkedPerPath) {
+  constexpr int kLevels = 20;
+  auto name = [](int level) { return "L" + std::to_string(level) + ".dgn"; };
+  std::vector<std::unique_ptr<host::DesignFile>> others;
+  for (int level = 1; level <= kLevels; ++level) {
+    std::wstring file = BeStringUtilities::Utf8ToWChar(name(level).c_str());
+    others.push_back(level == kLevels ? design(file, {})
+                                      : design(file, {name(level + 1), name(level + 1)}));
+  }
+  ScopedSession session(design(L"L0.dgn", {name(1), name(1)}), std::move(others));
+  DgnModelRefP ref = ISessionMgr::GetActiveDgnModelRefP();
+  for (int level = 0; level < kLevels; ++level) {
+    const auto& attachments = ref->GetAttachments();
+    ASSERT_EQ(attachments.size(), 2u) << level;
+    EXPECT_EQ(attachments[0]->GetDgnModelP(), attachments[1]->GetDgnModelP()) << level;
+    EXPECT_EQ(&attachments[0]->GetAttachments(), &attachments[1]->GetAttachments()) << level;
+    ref = attachments[0].get();
+  }
+  EXPECT_TRUE(ref->GetAttachments().empty());
+  EXPECT_EQ(ref->GetReachableModelRefs(nullptr).size(), 1u);
+  ReachableModelRefCollection reachable =
+      ISessionMgr::GetActiveDgnModelRefP()->GetReachableModelRefs(nullptr);
+  EXPECT_EQ(reachable.size(), (size_t{1} << (kLevels + 1)) - 1);
+}
+
 TEST(ReachableModelRefsTest, AnAttachmentNamingAnUnknownModelIsMissing) {
   std::vector<std::unique_ptr<host::DesignFile>> others;
   others.push_back(design(L"B.dgn", {}));

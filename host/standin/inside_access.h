@@ -20,11 +20,10 @@ struct Inside {
   static Model& ModelOf(const DgnModel& model) { return model.m_model; }
   static DesignFile& DesignOf(const DgnFile& file) { return file.m_design; }
 
-  // The attachments below a model reference, which the session fills when it builds the
-  // attachment tree of the active model.
-  static std::vector<std::unique_ptr<DgnAttachment>>& AttachmentsOf(DgnModelRef& ref) {
-    if (ref.IsDgnAttachment()) return static_cast<DgnAttachment&>(ref).m_children;
-    return static_cast<DgnModel&>(ref).m_attachments;
+  // The attachments of a model, which the session fills once when it opens them; every
+  // attachment of the model shows this one list.
+  static std::vector<std::unique_ptr<DgnAttachment>>& AttachmentsOf(DgnModel& model) {
+    return model.m_attachments;
   }
 
   // The element behind a handle: the one it holds in its own descriptor, else the one stored

@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <iostream>
 
+#include "host/wstring.h"
 #include "standin/design_loader.h"
 #include "standin/paths.h"
-#include "host/wstring.h"
 
 namespace host {
 namespace {
@@ -39,6 +39,7 @@ void Session::Close() {
   m_activeModel = nullptr;
   m_filesByPath.clear();
   m_failedPaths.clear();
+  m_attached.clear();
   m_files.clear();
   m_commands.clear();
   m_keyins.clear();
@@ -52,8 +53,7 @@ void Session::Open(std::unique_ptr<DesignFile> design, DesignResolver resolve) {
   Model* model = active.design->ActiveModel();
   if (!model) return;
   m_activeModel = WrapModel(active, *model);
-  std::vector<const Model*> chain{model};
-  AttachAll(*m_activeModel, *m_activeModel, chain, resolve);
+  AttachAll(*m_activeModel, resolve);
 }
 
 Session::LoadedFile& Session::Adopt(std::unique_ptr<DesignFile> design) {
@@ -72,14 +72,14 @@ DgnModel* Session::WrapModel(LoadedFile& file, Model& model) {
   return slot.get();
 }
 
-// Builds the attachments of ref (which shows model) depth first. chain holds the models from
-// the active model down to this one, so that an attachment leading back into it is kept but
-// not followed.
-void Session::AttachAll(DgnModelRef& ref, DgnModel& model, std::vector<const Model*>& chain,
-                        const DesignResolver& resolve) {
+// Opens the attachments of model, and then depth first those of each attached model. Each
+// model's attachments are opened once, however many paths lead to it, and every attachment
+// shows the one model object of its target: memory grows with the distinct files and
+// models, not with the paths to them. A model already being opened further up (a cycle) is
+// not opened again.
+void Session::AttachAll(DgnModel& model, const DesignResolver& resolve) {
+  if (!m_attached.insert(&model).second) return;
   const DesignFile& attaching = *host::Inside::ModelOf(model).file;
-  std::vector<std::unique_ptr<DgnAttachment>>& out =
-      host::Inside::AttachmentsOf(ref);
   for (const Attachment& spec : host::Inside::ModelOf(model).attachments) {
     WString fileName = BeStringUtilities::Utf8ToWChar(spec.file.c_str());
     std::string local = attachedLocalPath(attaching, spec.file);
@@ -108,17 +108,15 @@ void Session::AttachAll(DgnModelRef& ref, DgnModel& model, std::vector<const Mod
       }
     }
     DgnModel* targetModel = target ? WrapModel(*loaded, *target) : nullptr;
-    auto attachment = std::make_unique<DgnAttachment>(targetModel, fileName, !targetModel);
-    if (targetModel && std::find(chain.begin(), chain.end(), target) == chain.end()) {
-      chain.push_back(target);
-      AttachAll(*attachment, *targetModel, chain, resolve);
-      chain.pop_back();
-    }
-    out.push_back(std::move(attachment));
+    host::Inside::AttachmentsOf(model).push_back(
+        std::make_unique<DgnAttachment>(targetModel, fileName, !targetModel));
+    if (targetModel) AttachAll(*targetModel, resolve);
   }
 }
 
-DesignFile* Session::ActiveDesign() const { return m_active ? &host::Inside::DesignOf(*m_active) : nullptr; }
+DesignFile* Session::ActiveDesign() const {
+  return m_active ? &host::Inside::DesignOf(*m_active) : nullptr;
+}
 
 void Session::SetMessageSink(std::function<void(const std::string&)> sink) {
   m_messageSink = std::move(sink);

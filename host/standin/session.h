@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -63,12 +64,12 @@ class Session {
   };
   LoadedFile& Adopt(std::unique_ptr<DesignFile> design);
   DgnModel* WrapModel(LoadedFile& file, Model& model);
-  void AttachAll(DgnModelRef& ref, DgnModel& model, std::vector<const Model*>& chain,
-                 const DesignResolver& resolve);
+  void AttachAll(DgnModel& model, const DesignResolver& resolve);
 
   std::vector<std::unique_ptr<LoadedFile>> m_files;
   std::map<std::string, LoadedFile*> m_filesByPath;
   std::map<std::string, std::string> m_failedPaths;  // local path -> why it is missing
+  std::set<const DgnModel*> m_attached;              // models whose attachments are open
   DgnFile* m_active = nullptr;
   DgnModel* m_activeModel = nullptr;
   std::function<void(const std::string&)> m_messageSink;

@@ -46,7 +46,8 @@ class DgnModelRef {
   virtual const DgnAttachment* AsDgnAttachmentCP() const { return nullptr; }
   // This reference first, then each attachment in order, each followed at once by what is
   // reachable from it. An attachment that leads back to a model already on its own chain
-  // is yielded but not followed.
+  // is yielded but not followed. A model reached by several paths is yielded once per path;
+  // the walk is made as the iterator moves, holding only the path to where it stands.
   ReachableModelRefCollection GetReachableModelRefs(const ReachableModelRefOptions* options);
   // The level table of the referenced model's file.
   LevelCache& GetLevelCacheR() const;
@@ -85,16 +86,15 @@ class DgnAttachment : public DgnModelRef {
   bool IsMissingFile() const { return m_missing; }
   // The attached file's name as the design gives it.
   WCharCP GetAttachFileName() const { return m_fileName.c_str(); }
-  const std::vector<std::unique_ptr<DgnAttachment>>& GetAttachments() const override {
-    return m_children;
-  }
+  // The attachments of the attached model: every attachment of one model shares them, so
+  // that a model reached by many paths is held once. None for a missing file.
+  const std::vector<std::unique_ptr<DgnAttachment>>& GetAttachments() const override;
 
  private:
   friend struct host::Inside;
   DgnModelP m_target;
   WString m_fileName;
   bool m_missing;
-  std::vector<std::unique_ptr<DgnAttachment>> m_children;
 };
 
 class DgnFile {
@@ -119,7 +119,7 @@ struct ReachableModelRefOptions {};
 class ReachableModelRefIterator {
  public:
   ReachableModelRefIterator() = default;  // the end: no implementation object
-  ReachableModelRefIterator(const std::vector<DgnModelRefP>* refs, size_t at);
+  explicit ReachableModelRefIterator(DgnModelRefP root);
   DgnModelRefP GetCurrent() const;
   void MoveToNext();
   // Two iterators that both have an implementation object differ when they stand at
@@ -134,22 +134,20 @@ class ReachableModelRefIterator {
   DgnModelRefP operator*() const { return GetCurrent(); }
 
  private:
-  struct Impl {
-    const std::vector<DgnModelRefP>* refs;
-    size_t at;
-  };
+  struct Impl;  // the path from the root to the current reference, and the steps taken
   std::shared_ptr<Impl> m_impl;
 };
 
 class ReachableModelRefCollection {
  public:
-  explicit ReachableModelRefCollection(std::vector<DgnModelRefP> refs) : m_refs(std::move(refs)) {}
-  ReachableModelRefIterator begin() const;
+  explicit ReachableModelRefCollection(DgnModelRefP root) : m_root(root) {}
+  ReachableModelRefIterator begin() const { return ReachableModelRefIterator(m_root); }
   ReachableModelRefIterator end() const { return ReachableModelRefIterator(); }
-  size_t size() const { return m_refs.size(); }
+  // Walks the whole collection to count it.
+  size_t size() const;
 
  private:
-  std::vector<DgnModelRefP> m_refs;
+  DgnModelRefP m_root;
 };
 
 // The host's session: what is open now.
