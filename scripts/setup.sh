@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake ninja-build g++ pkg-config binutils libjsoncpp-dev libgtest-dev libgmock-dev
-          libbenchmark-dev)
+          libbenchmark-dev libtinygltf-dev libjs-three)
 missing=()
 for package in "${packages[@]}"; do
   dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
