@@ -2,6 +2,7 @@
 # Installs the Debian packages that the build needs (only those missing), then configures
 # and builds. Usage: scripts/setup.sh [BUILD_DIR] [extra cmake arguments...]
 # TOLVANE_SANITIZE=ON builds with AddressSanitizer and UndefinedBehaviorSanitizer.
+# TOLVANE_WEB_TESTS=ON (or OFF) adds (or drops) the web checks of tests/web/run.sh in ctest.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -23,5 +24,8 @@ shift || true
 sanitize="${TOLVANE_SANITIZE:-OFF}"
 benchmarks=ON
 [[ "$sanitize" == ON ]] && benchmarks=OFF  # benchmarks mean nothing under the sanitizers
-cmake -S . -B "$build_dir" -G Ninja -DTOLVANE_SANITIZE="$sanitize" -DTOLVANE_BENCHMARKS="$benchmarks" "$@" >/dev/null
+web=()
+[[ -n "${TOLVANE_WEB_TESTS:-}" ]] && web=(-DTOLVANE_WEB_TESTS="$TOLVANE_WEB_TESTS")
+cmake -S . -B "$build_dir" -G Ninja -DTOLVANE_SANITIZE="$sanitize" -DTOLVANE_BENCHMARKS="$benchmarks" \
+  "${web[@]}" "$@" >/dev/null
 cmake --build "$build_dir" -j"$(nproc)"

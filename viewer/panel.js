@@ -30,6 +30,7 @@ export function showElement(object) {
   const code = document.getElementById('code');
   const identity = document.getElementById('identity');
   const properties = document.getElementById('properties');
+  document.getElementById('details').hidden = !object;
   if (!object) {
     code.textContent = 'No element picked';
     identity.replaceChildren();

@@ -25,6 +25,7 @@ controls.screenSpacePanning = true;
 
 let model = null;      // the loaded scene
 let picked = null;     // { mesh, material } of the highlighted element
+let fitted = false;    // the view is as fit() left it: a change of size fits again
 
 function render() {
   renderer.render(scene, camera);
@@ -35,24 +36,46 @@ function resize() {
   renderer.setSize(width, height, false);
   camera.aspect = width / Math.max(height, 1);
   camera.updateProjectionMatrix();
-  render();
+  if (fitted) fit();
+  else render();
 }
 
-// Puts the whole model in view, seen from above one corner.
+// The largest distance from the view's centre, in normalised device coordinates, of a
+// corner of box as the camera sees it now.
+function projectedExtent(box) {
+  camera.updateMatrixWorld();
+  let extent = 0;
+  for (let corner = 0; corner < 8; corner += 1) {
+    const point = new THREE.Vector3(corner & 1 ? box.max.x : box.min.x,
+      corner & 2 ? box.max.y : box.min.y, corner & 4 ? box.max.z : box.min.z).project(camera);
+    extent = Math.max(extent, Math.abs(point.x), Math.abs(point.y));
+  }
+  return extent;
+}
+
+// Puts the whole model in view, seen from above one corner: first at the distance where its
+// bounding sphere fits, then closer until its box fills most of the view.
 function fit() {
   if (!model) return;
   const box = new THREE.Box3().setFromObject(model);
   if (box.isEmpty()) return;
   const centre = box.getCenter(new THREE.Vector3());
   const radius = Math.max(box.getSize(new THREE.Vector3()).length() / 2, 1e-3);
-  const distance = radius / Math.sin((camera.fov * Math.PI) / 360) * 1.05;
   const direction = new THREE.Vector3(0.7, 0.6, 1).normalize();
-  camera.position.copy(centre).addScaledVector(direction, distance);
+  let distance = radius / Math.sin((camera.fov * Math.PI) / 360);
   camera.near = distance / 1000;
   camera.far = distance * 100;
   camera.updateProjectionMatrix();
   controls.target.copy(centre);
+  for (let round = 0; round < 3; round += 1) {
+    camera.position.copy(centre).addScaledVector(direction, distance);
+    camera.lookAt(centre);
+    const extent = projectedExtent(box);
+    if (extent > 0) distance *= extent / 0.9;
+  }
+  camera.position.copy(centre).addScaledVector(direction, distance);
   controls.update();
+  fitted = true;
   render();
 }
 
@@ -159,8 +182,8 @@ view.addEventListener('drop', (event) => {
 document.getElementById('fit').addEventListener('click', fit);
 window.addEventListener('keydown', (event) => { if (event.key === 'f' || event.key === 'F') fit(); });
 controls.addEventListener('change', render);
-window.addEventListener('resize', resize);
-resize();
+controls.addEventListener('start', () => { fitted = false; });
+new ResizeObserver(resize).observe(view);
 
 const url = new URLSearchParams(window.location.search).get('model');
 if (url) loadUrl(url);
