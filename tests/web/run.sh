@@ -18,6 +18,11 @@ if ((${#missing[@]})); then
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
+# playwright-core as pinned needs Node.js 20 or later.
+if (($(node -p 'process.versions.node.split(".")[0]') < 20)); then
+  echo "web tests: Node.js $(node --version) is too old; 20 or later is needed" >&2
+  exit 1
+fi
 if [[ ! -d "$here/node_modules/playwright-core" || ! -d "$here/node_modules/gltf-validator" ||
       "$here/package-lock.json" -nt "$here/node_modules/.package-lock.json" ]]; then
   (cd "$here" && npm ci --no-audit --no-fund --loglevel=error)

@@ -12,8 +12,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A binary glTF file states its length in 32 bits; the JSON part needs room too.
-constexpr size_t kMaxBinaryBytes = size_t{0xFFFFFFFF} - (size_t{64} << 20);
+// A binary glTF file states its length in 32 bits.
+constexpr size_t kMaxFileBytes = 0xFFFFFFFF;
 
 // The length of the well-formed UTF-8 sequence that starts at text[i], or 0 when none does.
 size_t sequenceLength(const std::string& text, size_t i) {
@@ -200,26 +200,29 @@ void GlbBuilder::add(const ElementRecords& element) {
 }
 
 std::string GlbBuilder::write(const fs::path& path) {
-  if (m_model.buffers[0].data.size() > kMaxBinaryBytes) {
-    return path.string() + ": the model exceeds the 4 GiB of a binary glTF file";
-  }
+  const std::string tooLarge =
+      path.string() + ": the model exceeds the 4 GiB of a binary glTF file";
+  if (m_model.buffers[0].data.size() > kMaxFileBytes) return tooLarge;
   fs::path partial = path;
   partial += ".part";
   bool written = false;
+  bool fits = true;
   {
     std::ofstream stream(partial, std::ios::binary | std::ios::trunc);
     if (stream) {
       tinygltf::TinyGLTF writer;
       written = writer.WriteGltfSceneToStream(&m_model, stream, false, true);
+      // The writer states the length in 32 bits whatever it is: a longer file is unreadable.
+      fits = static_cast<uint64_t>(stream.tellp()) <= kMaxFileBytes;
       stream.close();
       written = written && !stream.fail();
     }
   }
   std::error_code error;
-  if (written) fs::rename(partial, path, error);
-  if (!written || error) {
+  if (written && fits) fs::rename(partial, path, error);
+  if (!written || !fits || error) {
     fs::remove(partial, error);
-    return path.string() + ": can't be written";
+    return fits ? path.string() + ": can't be written" : tooLarge;
   }
   return {};
 }
