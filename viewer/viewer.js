@@ -10,7 +10,16 @@ const canvas = document.getElementById('canvas');
 const view = document.getElementById('view');
 const status = document.getElementById('status');
 
-const renderer = new THREE.WebGLRenderer({ canvas, antialias: true });
+let renderer;
+try {
+  renderer = new THREE.WebGLRenderer({ canvas, antialias: true });
+} catch (error) {
+  // Without WebGL nothing can be shown: say so on the page rather than only in the console.
+  document.body.dataset.error = `WebGL is not available: ${error.message}`;
+  status.textContent = document.body.dataset.error;
+  status.classList.add('error');
+  throw error;
+}
 renderer.setPixelRatio(window.devicePixelRatio);
 const scene = new THREE.Scene();
 scene.background = new THREE.Color(0xdde3ea);
