@@ -4,11 +4,12 @@
 # TOLVANE_SANITIZE=ON builds with AddressSanitizer and UndefinedBehaviorSanitizer.
 # Warnings are errors here, as in CI; TOLVANE_WERROR=OFF turns that off. A plain cmake build
 # of a user never makes them errors.
+# TOLVANE_WEB_TESTS=ON (or OFF) adds (or drops) the web checks of tests/web/run.sh in ctest.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake ninja-build g++ pkg-config binutils libjsoncpp-dev libgtest-dev libgmock-dev
-          libbenchmark-dev)
+          libbenchmark-dev libtinygltf-dev libjs-three)
 missing=()
 for package in "${packages[@]}"; do
   dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
@@ -25,6 +26,8 @@ shift || true
 sanitize="${TOLVANE_SANITIZE:-OFF}"
 benchmarks=ON
 [[ "$sanitize" == ON ]] && benchmarks=OFF  # benchmarks mean nothing under the sanitizers
+web=()
+[[ -n "${TOLVANE_WEB_TESTS:-}" ]] && web=(-DTOLVANE_WEB_TESTS="$TOLVANE_WEB_TESTS")
 cmake -S . -B "$build_dir" -G Ninja -DTOLVANE_SANITIZE="$sanitize" -DTOLVANE_BENCHMARKS="$benchmarks" \
-  -DCMAKE_COMPILE_WARNING_AS_ERROR="${TOLVANE_WERROR:-ON}" "$@" >/dev/null
+  -DCMAKE_COMPILE_WARNING_AS_ERROR="${TOLVANE_WERROR:-ON}" "${web[@]}" "$@" >/dev/null
 cmake --build "$build_dir" -j"$(nproc)"

@@ -1,0 +1,257 @@
+#include "tools/gltf/gltf_writer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <system_error>
+
+namespace gltf {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A binary glTF file states its length in 32 bits.
+constexpr size_t kMaxFileBytes = 0xFFFFFFFF;
+
+// The length of the well-formed UTF-8 sequence that starts at text[i], or 0 when none does.
+size_t sequenceLength(const std::string& text, size_t i) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char lead = byte(i);
+  if (lead < 0x80) return 1;
+  size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;  // no surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;  // nothing beyond U+10FFFF
+  } else {
+    return 0;
+  }
+  if (i + length > text.size()) return 0;
+  if (byte(i + 1) < low || byte(i + 1) > high) return 0;
+  for (size_t k = 2; k < length; ++k) {
+    if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
+  }
+  return length;
+}
+
+void pad(std::vector<unsigned char>* data) { data->resize((data->size() + 3) / 4 * 4, 0); }
+
+}  // namespace
+
+std::string validUtf8(const std::string& text) {
+  std::string valid;
+  valid.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    if (const size_t length = sequenceLength(text, i); length != 0) {
+      valid.append(text, i, length);
+      i += length;
+    } else {
+      valid += "\xEF\xBF\xBD";
+      ++i;
+    }
+  }
+  return valid;
+}
+
+tinygltf::Value extrasValue(const Json::Value& value) {
+  switch (value.type()) {
+    case Json::intValue:
+    case Json::uintValue:
+      if (value.isInt()) return tinygltf::Value(value.asInt());
+      return tinygltf::Value(value.asDouble());
+    case Json::realValue:
+      return tinygltf::Value(value.asDouble());
+    case Json::stringValue:
+      return tinygltf::Value(validUtf8(value.asString()));
+    case Json::booleanValue:
+      return tinygltf::Value(value.asBool());
+    case Json::arrayValue: {
+      tinygltf::Value::Array array;
+      for (const Json::Value& entry : value) {
+        if (!entry.isNull()) array.push_back(extrasValue(entry));
+      }
+      return tinygltf::Value(std::move(array));
+    }
+    case Json::objectValue: {
+      tinygltf::Value::Object object;
+      for (auto it = value.begin(); it != value.end(); ++it) {
+        if (!it->isNull()) object[validUtf8(it.name())] = extrasValue(*it);
+      }
+      return tinygltf::Value(std::move(object));
+    }
+    case Json::nullValue:
+      break;
+  }
+  return tinygltf::Value();
+}
+
+GlbBuilder::GlbBuilder() {
+  m_model.asset.version = "2.0";
+  m_model.asset.generator = "tolvane-gltf";
+  m_model.buffers.emplace_back();
+  tinygltf::Node root;
+  root.name = "export";
+  // Column-major: the records' Z axis becomes glTF's Y axis, their Y axis points to -Z.
+  root.matrix = {1, 0, 0, 0, 0, 0, -1, 0, 0, 1, 0, 0, 0, 0, 0, 1};
+  m_model.nodes.push_back(std::move(root));
+  tinygltf::Scene scene;
+  scene.nodes = {0};
+  m_model.scenes.push_back(std::move(scene));
+  m_model.defaultScene = 0;
+}
+
+int GlbBuilder::material(const std::array<double, 4>& color) {
+  auto [it, added] = m_materials.try_emplace(color, static_cast<int>(m_model.materials.size()));
+  if (added) {
+    tinygltf::Material material;
+    material.pbrMetallicRoughness.baseColorFactor.assign(color.begin(), color.end());
+    material.pbrMetallicRoughness.metallicFactor = 0;  // building parts are not polished metal
+    material.alphaMode = color[3] < 1 ? "BLEND" : "OPAQUE";
+    material.doubleSided = true;
+    m_model.materials.push_back(std::move(material));
+  }
+  return it->second;
+}
+
+int GlbBuilder::appendView(const void* data, size_t bytes, int target) {
+  std::vector<unsigned char>& buffer = m_model.buffers[0].data;
+  tinygltf::BufferView view;
+  view.buffer = 0;
+  view.byteOffset = buffer.size();
+  view.byteLength = bytes;
+  view.target = target;
+  const auto* first = static_cast<const unsigned char*>(data);
+  buffer.insert(buffer.end(), first, first + bytes);
+  pad(&buffer);
+  m_model.bufferViews.push_back(view);
+  return static_cast<int>(m_model.bufferViews.size() - 1);
+}
+
+void GlbBuilder::add(const ElementRecords& element) {
+  const size_t points = element.positions.size() / 3;
+  std::array<double, 3> low, high;
+  low.fill(std::numeric_limits<double>::infinity());
+  high.fill(-std::numeric_limits<double>::infinity());
+  for (size_t i = 0; i < points * 3; ++i) {
+    const double metres = element.positions[i] / 1000.0;
+    low[i % 3] = std::min(low[i % 3], metres);
+    high[i % 3] = std::max(high[i % 3], metres);
+  }
+  std::vector<double> centre(3);
+  for (size_t axis = 0; axis < 3; ++axis) centre[axis] = low[axis] + (high[axis] - low[axis]) / 2;
+
+  std::vector<float> relative(points * 3);
+  std::vector<double> minimum(3, std::numeric_limits<double>::infinity());
+  std::vector<double> maximum(3, -std::numeric_limits<double>::infinity());
+  for (size_t i = 0; i < points * 3; ++i) {
+    relative[i] = static_cast<float>(element.positions[i] / 1000.0 - centre[i % 3]);
+    minimum[i % 3] = std::min<double>(minimum[i % 3], relative[i]);
+    maximum[i % 3] = std::max<double>(maximum[i % 3], relative[i]);
+  }
+
+  tinygltf::Accessor positions;
+  positions.bufferView =
+      appendView(relative.data(), relative.size() * sizeof(float), TINYGLTF_TARGET_ARRAY_BUFFER);
+  positions.componentType = TINYGLTF_COMPONENT_TYPE_FLOAT;
+  positions.count = points;
+  positions.type = TINYGLTF_TYPE_VEC3;
+  positions.minValues = std::move(minimum);
+  positions.maxValues = std::move(maximum);
+  m_model.accessors.push_back(std::move(positions));
+
+  tinygltf::Accessor indices;
+  indices.bufferView = appendView(element.indices.data(), element.indices.size() * 4,
+                                  TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER);
+  indices.componentType = TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT;
+  indices.count = element.indices.size();
+  indices.type = TINYGLTF_TYPE_SCALAR;
+  m_model.accessors.push_back(std::move(indices));
+
+  const int accessors = static_cast<int>(m_model.accessors.size());
+  tinygltf::Primitive primitive;
+  primitive.attributes["POSITION"] = accessors - 2;
+  primitive.indices = accessors - 1;
+  primitive.material = material(element.color);
+  primitive.mode = TINYGLTF_MODE_TRIANGLES;
+  tinygltf::Mesh mesh;
+  mesh.name = validUtf8(element.code);
+  mesh.primitives.push_back(std::move(primitive));
+  m_model.meshes.push_back(std::move(mesh));
+
+  tinygltf::Node node;
+  node.name = m_model.meshes.back().name;
+  node.mesh = static_cast<int>(m_model.meshes.size() - 1);
+  node.translation = std::move(centre);
+  tinygltf::Value::Object extras;
+  if (!element.component.isNull()) extras["component"] = extrasValue(element.component);
+  if (!element.attributes.isNull()) extras["attributes"] = extrasValue(element.attributes);
+  if (!extras.empty()) node.extras = tinygltf::Value(std::move(extras));
+  m_model.nodes.push_back(std::move(node));
+  m_model.nodes[0].children.push_back(static_cast<int>(m_model.nodes.size() - 1));
+}
+
+std::string GlbBuilder::write(const fs::path& path) {
+  const std::string tooLarge =
+      path.string() + ": the model exceeds the 4 GiB of a binary glTF file";
+  if (m_model.buffers[0].data.size() > kMaxFileBytes) return tooLarge;
+  fs::path partial = path;
+  partial += ".part";
+  bool written = false;
+  bool fits = true;
+  {
+    std::ofstream stream(partial, std::ios::binary | std::ios::trunc);
+    if (stream) {
+      tinygltf::TinyGLTF writer;
+      written = writer.WriteGltfSceneToStream(&m_model, stream, false, true);
+      // The writer states the length in 32 bits whatever it is: a longer file is unreadable.
+      fits = static_cast<uint64_t>(stream.tellp()) <= kMaxFileBytes;
+      stream.close();
+      written = written && !stream.fail();
+    }
+  }
+  std::error_code error;
+  if (written && fits) fs::rename(partial, path, error);
+  if (!written || !fits || error) {
+    fs::remove(partial, error);
+    return fits ? path.string() + ": can't be written" : tooLarge;
+  }
+  return {};
+}
+
+int convertExport(const fs::path& folder, const fs::path& out, std::ostream& problems) {
+  std::vector<fs::path> folders;
+  try {
+    folders = elementFolders(folder);
+  } catch (const fs::filesystem_error& error) {
+    problems << folder.string() << ": can't be listed (" << error.code().message() << ")\n";
+    return 2;
+  }
+  GlbBuilder builder;
+  std::vector<std::string> faults;
+  for (const fs::path& elementFolder : folders) {
+    ElementRecords element;
+    if (readElement(elementFolder, &element, &faults)) builder.add(element);
+    for (const std::string& fault : faults) problems << fault << '\n';
+    faults.clear();
+  }
+  if (builder.elementCount() == 0) {
+    problems << folder.string() << ": no element record could be read; nothing written\n";
+    return 2;
+  }
+  if (std::string fault = builder.write(out); !fault.empty()) {
+    problems << fault << '\n';
+    return 3;
+  }
+  return 0;
+}
+
+}  // namespace gltf

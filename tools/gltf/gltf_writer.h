@@ -1,0 +1,62 @@
+// Building one glTF 2.0 binary from an export's elements. Each element becomes a node named
+// by its element code, with a mesh of its triangles and a material of its colour; the node's
+// extras carry the component record and the attribute values. Positions are in metres and
+// stored relative to the node's translation (the centre of the element's box), so that
+// float32 keeps sub-millimetre precision far from the origin. One root node turns the
+// records' Z-up into glTF's Y-up.
+#pragma once
+
+#include <tiny_gltf.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <tuple>
+
+#include "tools/gltf/export_reader.h"
+
+namespace gltf {
+
+// The text with every byte sequence that is not UTF-8 replaced by U+FFFD: records hold
+// locale text, and a glTF file holds UTF-8 only.
+std::string validUtf8(const std::string& text);
+
+// The JSON value as a glTF extras value: strings and keys made valid UTF-8, integers that
+// fit 32 bits as integers, other numbers as reals. Null values are left out of objects and
+// arrays (glTF extras have no null).
+tinygltf::Value extrasValue(const Json::Value& value);
+
+// Gathers elements one at a time into a model held in memory.
+class GlbBuilder {
+ public:
+  GlbBuilder();
+
+  // Adds the element as the next child node of the root.
+  void add(const ElementRecords& element);
+
+  // The number of elements added.
+  size_t elementCount() const { return m_model.meshes.size(); }
+
+  // The model as it stands, for inspection.
+  const tinygltf::Model& model() const { return m_model; }
+
+  // Writes the binary to path, through a temporary file beside it so that a failure leaves
+  // no file behind. Returns an empty text on success, else a message naming the file.
+  std::string write(const std::filesystem::path& path);
+
+ private:
+  int material(const std::array<double, 4>& color);
+  int appendView(const void* data, size_t bytes, int target);
+
+  tinygltf::Model m_model;
+  std::map<std::array<double, 4>, int> m_materials;  // colour -> material index
+};
+
+// Reads every element folder of folder and writes the binary to out. Problems with single
+// records go to problems, one line each. Returns 0 on success; 2 when the folder can't be
+// listed or holds no usable record (no file is then written); 3 when the file can't be
+// written. A message for a non-zero status goes to problems too.
+int convertExport(const std::filesystem::path& folder, const std::filesystem::path& out,
+                  std::ostream& problems);
+
+}  // namespace gltf
