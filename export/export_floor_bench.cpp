@@ -1,0 +1,156 @@
+// The export against the file system's floor: after an export, the same tree (the same
+// folders and files of the same byte sizes) is written again with nothing but mkdir, open,
+// write and close. Both start from a removed tree, and the removal is not timed for either;
+// the design is loaded before any timing. The two alternate round by round, so that a busy
+// machine slows both alike, and the fastest round of each is compared.
+//   TMPDIR=/dev/shm build/tolvane_bench --benchmark_filter=BM_ExportFloor   (tmpfs)
+//   TMPDIR=/var/tmp build/tolvane_bench --benchmark_filter=BM_ExportFloor   (the work disk)
+// Drive C (and the generated design) lie in $TMPDIR.
+#include <benchmark/benchmark.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "export/bench_design.h"
+#include "export/export_command.h"
+#include "host/design_loader.h"
+#include "host/seed.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct FileToWrite {
+  std::string path;
+  size_t size;
+};
+
+// The tree an export left, in the order of its making: folders before what they hold.
+struct Tree {
+  std::vector<std::string> folders;
+  std::vector<std::vector<FileToWrite>> files;  // files[i] lie in folders[i]
+  size_t fileCount = 0;
+  size_t largestFile = 0;
+};
+
+std::vector<std::string> sortedEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  if (DIR* dir = ::opendir(folder.c_str())) {
+    while (dirent* entry = ::readdir(dir))
+      if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+        names.push_back(entry->d_name);
+    ::closedir(dir);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void addFolder(Tree& tree, const std::string& folder) {
+  tree.folders.push_back(folder);
+  tree.files.emplace_back();
+  std::vector<std::string> subFolders;
+  for (const std::string& name : sortedEntries(folder)) {
+    const std::string path = folder + "/" + name;
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) continue;
+    if (S_ISDIR(st.st_mode)) {
+      subFolders.push_back(path);
+      continue;
+    }
+    const size_t size = static_cast<size_t>(st.st_size);
+    tree.files.back().push_back({path, size});
+    ++tree.fileCount;
+    tree.largestFile = std::max(tree.largestFile, size);
+  }
+  for (const std::string& sub : subFolders) addFolder(tree, sub);
+}
+
+// Writes the tree with plain calls; false when any call failed.
+bool writeFloor(const Tree& tree, const std::vector<char>& bytes) {
+  bool ok = true;
+  for (size_t i = 0; i < tree.folders.size(); ++i) {
+    ok = ::mkdir(tree.folders[i].c_str(), 0777) == 0 && ok;
+    for (const FileToWrite& file : tree.files[i]) {
+      const int fd = ::open(file.path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+      if (fd < 0) {
+        ok = false;
+        continue;
+      }
+      ok = ::write(fd, bytes.data(), file.size) == static_cast<ssize_t>(file.size) && ok;
+      ok = ::close(fd) == 0 && ok;
+    }
+  }
+  return ok;
+}
+
+template <typename Work>
+double secondsOf(Work&& work) {
+  const auto start = std::chrono::steady_clock::now();
+  work();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+const char* fileSystemName(const std::string& path) {
+  struct statfs info;
+  if (::statfs(path.c_str(), &info) != 0) return "unknown";
+  return info.f_type == 0x01021994 ? "tmpfs" : "disk";
+}
+
+void BM_ExportFloor(benchmark::State& state) {
+  const int64_t count = state.range(0);
+  const int64_t rounds = state.range(1);
+  const std::string path = bench::generatedDesign(count);
+  if (path.empty()) return state.SkipWithError("tolvane-gendesign failed");
+  host::seed::ScopedDriveC driveC;
+  std::string error;
+  auto design = host::LoadDesignFile(path, &error);
+  if (!design) return state.SkipWithError(error.c_str());
+  host::seed::ScopedSession session(std::move(design));
+  const std::string mainFolder = driveC.LocalFolder() + "/Temp/" + fs::path(path).stem().string();
+
+  exportCommand(L"");  // makes C:\Temp and shows the tree to copy
+  Tree tree;
+  addFolder(tree, mainFolder);
+  const std::vector<char> bytes(tree.largestFile, 'x');
+  double bestExport = 1e300, bestFloor = 1e300, totalExport = 0, totalFloor = 0;
+  for (auto _ : state) {
+    for (int64_t round = 0; round < rounds; ++round) {
+      fs::remove_all(mainFolder);
+      const double exportSeconds = secondsOf([] { exportCommand(L""); });
+      fs::remove_all(mainFolder);
+      bool ok = true;
+      const double floorSeconds = secondsOf([&] { ok = writeFloor(tree, bytes); });
+      if (!ok) return state.SkipWithError("the floor's plain calls failed");
+      bestExport = std::min(bestExport, exportSeconds);
+      bestFloor = std::min(bestFloor, floorSeconds);
+      totalExport += exportSeconds;
+      totalFloor += floorSeconds;
+    }
+    state.SetIterationTime(bestExport);
+  }
+  state.SetLabel(std::string(fileSystemName(mainFolder)) + ", " +
+                 std::to_string(tree.folders.size() - 1) + " folders, " +
+                 std::to_string(tree.fileCount) + " files");
+  state.counters["export_s"] = bestExport;
+  state.counters["floor_s"] = bestFloor;
+  state.counters["ratio"] = bestExport / bestFloor;
+  state.counters["ratio_mean"] = totalExport / totalFloor;
+}
+// Arguments: elements in the design, rounds of export and floor.
+BENCHMARK(BM_ExportFloor)
+    ->Args({10000, 5})
+    ->Args({100000, 2})
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond);
+
+}  // namespace
