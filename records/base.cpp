@@ -15,7 +15,7 @@ enum class WriteOutcome { Written, NotOpened, CutShort };
 
 // Writes all of text to a new file in one write. CutShort: the file was created but not every
 // byte reached it, or it could not be closed cleanly.
-WriteOutcome writeWholeFile(const AString& narrowName, const std::string& text) {
+WriteOutcome writeWholeFile(const AString& narrowName, std::string_view text) {
   if (text.size() > std::numeric_limits<uint32_t>::max()) return WriteOutcome::NotOpened;
   BeFile file;
   if (file.Create(narrowName.c_str()) != BeFileStatus::Success) return WriteOutcome::NotOpened;
@@ -36,8 +36,12 @@ AString localeText(WCharCP text) {
 }
 
 void writeJsonFile(WCharCP path, const Json::Value& document) {
+  writeTextFile(path, toRecordText(document));
+}
+
+void writeTextFile(WCharCP path, std::string_view text) {
   if (!path) path = L"";
-  const WriteOutcome outcome = writeWholeFile(localeText(path), toRecordText(document));
+  const WriteOutcome outcome = writeWholeFile(localeText(path), text);
   if (outcome == WriteOutcome::Written) return;
   // A file cut short would be read back as a different document; none is better. A file that
   // could not be opened was not touched and is left as it was.
@@ -63,8 +67,12 @@ AString startRecord(Json::Value& document, const char* avoclass, const WString& 
 }
 
 void writeRecordFile(const WString& elementFolder, WCharCP fileName, const Json::Value& document) {
+  writeRecordText(elementFolder, fileName, toRecordText(document));
+}
+
+void writeRecordText(const WString& elementFolder, WCharCP fileName, std::string_view text) {
   WString path = elementFolder;
   path.append(L"\\");
   path.append(fileName);
-  writeJsonFile(path.c_str(), document);
+  writeTextFile(path.c_str(), text);
 }

@@ -1,0 +1,197 @@
+#include "records/record_text_writer.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <stdexcept>
+
+namespace {
+
+char lowerHexDigit(unsigned digit) { return "0123456789abcdef"[digit & 0xF]; }
+
+// The escape of a byte that JSON does not allow bare in a string, or 0 for a \u00xx escape.
+char shortEscape(unsigned char byte) {
+  switch (byte) {
+    case '"':
+      return '"';
+    case '\\':
+      return '\\';
+    case '\b':
+      return 'b';
+    case '\f':
+      return 'f';
+    case '\n':
+      return 'n';
+    case '\r':
+      return 'r';
+    case '\t':
+      return 't';
+    default:
+      return 0;
+  }
+}
+
+// Writes text quoted at at (room for 2 + 6 * size bytes); returns the end.
+char* quoted(char* at, std::string_view text) {
+  *at++ = '"';
+  for (const char c : text) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != '"' && byte != '\\') {
+      *at++ = c;
+      continue;
+    }
+    if (byte == 0) break;
+    *at++ = '\\';
+    if (const char escape = shortEscape(byte)) {
+      *at++ = escape;
+      continue;
+    }
+    std::memcpy(at, "u00", 3);
+    at[3] = lowerHexDigit(byte >> 4);
+    at[4] = lowerHexDigit(byte);
+    at += 5;
+  }
+  *at++ = '"';
+  return at;
+}
+
+// Writes a real at at (room for 32 bytes): 17 significant digits by the %g rule, always with
+// a point or an exponent; non-finite values as the out-of-range 1e+9999 or -1e+9999.
+char* real(char* at, double value) {
+  if (!std::isfinite(value)) {
+    const std::string_view text = value > 0 ? "1e+9999" : "-1e+9999";
+    std::memcpy(at, text.data(), text.size());
+    return at + text.size();
+  }
+  char* end = std::to_chars(at, at + 32, value, std::chars_format::general, 17).ptr;
+  if (std::find_if(at, end, [](char c) { return c == '.' || c == 'e'; }) != end) return end;
+  std::memcpy(end, ".0", 2);
+  return end + 2;
+}
+
+thread_local std::string t_sharedText;
+thread_local bool t_sharedTextBorrowed = false;
+constexpr size_t kSharedTextKept = size_t{1} << 20;
+
+}  // namespace
+
+RecordTextWriter::RecordTextWriter(std::string& text) : m_text(text) {}
+
+char* RecordTextWriter::Reserve(size_t size) {
+  if (m_used + size > m_text.size())
+    m_text.resize(std::max({m_text.size() * 2, m_used + size, size_t{4096}}));
+  return m_text.data() + m_used;
+}
+
+void RecordTextWriter::Append(const char* bytes, size_t size) {
+  char* at = Reserve(size);
+  std::memcpy(at, bytes, size);
+  Commit(at + size);
+}
+
+void RecordTextWriter::NewLine() {
+  char* at = Reserve(2 + m_indent);
+  at[0] = '\r';
+  at[1] = '\n';
+  std::memset(at + 2, '\t', m_indent);
+  Commit(at + 2 + m_indent);
+}
+
+void RecordTextWriter::Open(Level& level) {
+  if (level.opened) return;
+  if (!level.freshLine) NewLine();
+  Append(level.isArray ? "[" : "{", 1);
+  ++m_indent;
+  level.opened = true;
+}
+
+// An array entry starts a line of its own (after the comma of the entry before it); an
+// object member's value follows its key on the key's line; the root stands at the start.
+bool RecordTextWriter::BeforeValue() {
+  if (m_depth == 0) return true;
+  Level& level = m_levels[m_depth - 1];
+  if (!level.isArray) return false;
+  Open(level);
+  if (level.hasEntry) Append(",", 1);
+  level.hasEntry = true;
+  NewLine();
+  return true;
+}
+
+void RecordTextWriter::Key(std::string_view key) {
+  Level& level = m_levels[m_depth - 1];
+  Open(level);
+  if (level.hasEntry) Append(",", 1);
+  level.hasEntry = true;
+  NewLine();
+  Commit(quoted(Reserve(5 + 6 * key.size()), key));
+  Append(" : ", 3);
+}
+
+void RecordTextWriter::Begin(bool isArray) {
+  if (m_depth == kMaxDepth) throw std::length_error("record text nested too deeply");
+  const bool freshLine = BeforeValue();
+  m_levels[m_depth++] = Level{isArray, false, freshLine, false};
+}
+
+void RecordTextWriter::End() {
+  const Level level = m_levels[--m_depth];
+  if (!level.opened) return Append(level.isArray ? "[]" : "{}", 2);
+  --m_indent;
+  NewLine();
+  Append(level.isArray ? "]" : "}", 1);
+}
+
+void RecordTextWriter::BeginObject() { Begin(false); }
+void RecordTextWriter::EndObject() { End(); }
+void RecordTextWriter::BeginArray() { Begin(true); }
+void RecordTextWriter::EndArray() { End(); }
+
+void RecordTextWriter::String(std::string_view text) {
+  BeforeValue();
+  Commit(quoted(Reserve(2 + 6 * text.size()), text));
+}
+
+void RecordTextWriter::Integer(int64_t value) {
+  BeforeValue();
+  char* at = Reserve(24);
+  Commit(std::to_chars(at, at + 24, value).ptr);
+}
+
+void RecordTextWriter::Unsigned(uint64_t value) {
+  BeforeValue();
+  char* at = Reserve(24);
+  Commit(std::to_chars(at, at + 24, value).ptr);
+}
+
+void RecordTextWriter::Real(double value) {
+  BeforeValue();
+  Commit(real(Reserve(32), value));
+}
+
+void RecordTextWriter::Boolean(bool value) {
+  BeforeValue();
+  value ? Append("true", 4) : Append("false", 5);
+}
+
+void RecordTextWriter::Null() {
+  BeforeValue();
+  Append("null", 4);
+}
+
+std::string_view RecordTextWriter::Finish() const {
+  return std::string_view(m_text.data(), m_used);
+}
+
+ScratchText::ScratchText() : m_text(&m_own), m_shared(!t_sharedTextBorrowed) {
+  if (!m_shared) return;
+  t_sharedTextBorrowed = true;
+  m_text = &t_sharedText;
+}
+
+ScratchText::~ScratchText() {
+  if (!m_shared) return;
+  if (t_sharedText.capacity() > kSharedTextKept) std::string().swap(t_sharedText);
+  t_sharedTextBorrowed = false;
+}
