@@ -17,8 +17,8 @@ void writeGeometryRecord(const WString& elementFolder, ElementHandleCR element,
 
 // What the record takes from the element itself rather than from its facet sets.
 struct GeometryLook {
-  double colors[4] = {};  // red, green, blue (0 to 1) and opacity of the last component
-  double range[6] = {};   // the stored range box in millimetres: low x, y, z, high x, y, z
+  double colors[4] = {};        // red, green, blue (0 to 1) and opacity of the last component
+  double range[6] = {};         // the stored range box in millimetres: low x, y, z, high x, y, z
   double millimetreFactor = 1;  // model coordinates times this give millimetres
 };
 GeometryLook geometryLook(ElementHandleCR element);

@@ -149,7 +149,6 @@ TEST(RecordTextTest, PlacesBracketsByTheFreshLineRule) {
 // --- Differential check against jsoncpp's own stream writer, which emits the same layout
 // --- with LF line breaks when its strings are emitted as UTF-8 bytes.
 
-
 // The documented form cuts a string at its first zero byte, where jsoncpp writes \u0000 and
 // goes on: jsoncpp gets a copy whose strings are already cut. NaN is written -1e+9999 where
 // jsoncpp writes null: the generator makes no NaN (it is checked in the number table).
