@@ -56,15 +56,121 @@ char* quoted(char* at, std::string_view text) {
   return at;
 }
 
+// The 17 significant digits of a, a positive finite double from 1e-5 up to 1e15, rounded
+// as printf rounds them (to nearest, a tie to even), with the decimal exponent of the first:
+// a is about digits x 10^(exponent - 16). Exact: a = m x 2^e with m below 2^53 and e from
+// -69 to -3 in this range, so a x 10^(16 - exponent) = m x 10^k / 2^-e with k at most 22,
+// and m x 10^k stays below 2^127.
+struct Digits17 {
+  uint64_t digits;  // from 10^16 to 10^17 - 1
+  int exponent;
+};
+
+constexpr uint64_t kPow10[] = {1,
+                               10,
+                               100,
+                               1000,
+                               10000,
+                               100000,
+                               1000000,
+                               10000000,
+                               100000000,
+                               1000000000,
+                               10000000000,
+                               100000000000,
+                               1000000000000,
+                               10000000000000,
+                               100000000000000,
+                               1000000000000000,
+                               10000000000000000,
+                               100000000000000000,
+                               1000000000000000000,
+                               10000000000000000000u};
+
+unsigned __int128 pow10Wide(int k) {
+  return k <= 19 ? kPow10[k] : static_cast<unsigned __int128>(kPow10[k - 19]) * kPow10[19];
+}
+
+Digits17 digits17(double a) {
+  uint64_t bits = 0;
+  std::memcpy(&bits, &a, sizeof bits);
+  const uint64_t mantissa = (bits & ((uint64_t{1} << 52) - 1)) | (uint64_t{1} << 52);
+  const int shift = 1075 - static_cast<int>(bits >> 52);  // a = mantissa / 2^shift
+  // floor(log10(2^(52 - shift))): the exponent or one below it.
+  int exponent = ((52 - shift) * 1262611) >> 22;
+  for (;;) {
+    const unsigned __int128 scaled = pow10Wide(16 - exponent) * mantissa;
+    uint64_t digits = static_cast<uint64_t>(scaled >> shift);
+    if (digits >= kPow10[17]) {
+      ++exponent;
+      continue;
+    }
+    if (digits < kPow10[16]) {
+      --exponent;
+      continue;
+    }
+    const unsigned __int128 rest = scaled & ((static_cast<unsigned __int128>(1) << shift) - 1);
+    const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+    if (rest > half || (rest == half && (digits & 1) != 0)) ++digits;
+    if (digits == kPow10[17]) return {kPow10[16], exponent + 1};
+    return {digits, exponent};
+  }
+}
+
+// printf's "%.17g" of the digits: plain notation for exponents from -4 to 16, else d.ddde-XX,
+// trailing zeros of the fraction dropped, and the point with them when none is left.
+char* formatDigits17(char* at, Digits17 d) {
+  char digits[17];
+  std::to_chars(digits, digits + 17, d.digits);
+  int last = 16;  // the last digit that is not a trailing zero
+  while (last > 0 && digits[last] == '0') --last;
+  if (d.exponent < -4) {
+    *at++ = digits[0];
+    if (last > 0) {
+      *at++ = '.';
+      std::memcpy(at, digits + 1, static_cast<size_t>(last));
+      at += last;
+    }
+    std::memcpy(at, "e-0", 3);
+    at[2] = static_cast<char>('0' + (-d.exponent) / 10);
+    at[3] = static_cast<char>('0' + (-d.exponent) % 10);
+    return at + 4;
+  }
+  if (d.exponent < 0) {
+    std::memcpy(at, "0.0000", static_cast<size_t>(1 - d.exponent));
+    at += 1 - d.exponent;
+    std::memcpy(at, digits, static_cast<size_t>(last + 1));
+    return at + last + 1;
+  }
+  const int whole = d.exponent + 1;
+  std::memcpy(at, digits, static_cast<size_t>(whole));
+  at += whole;
+  if (last >= whole) {
+    *at++ = '.';
+    std::memcpy(at, digits + whole, static_cast<size_t>(last + 1 - whole));
+    at += last + 1 - whole;
+  }
+  return at;
+}
+
 // Writes a real at at (room for 32 bytes): 17 significant digits by the %g rule, always with
-// a point or an exponent; non-finite values as the out-of-range 1e+9999 or -1e+9999.
+// a point or an exponent; non-finite values as the out-of-range 1e+9999 or -1e+9999. Values
+// from 1e-5 up to 1e15 in size, most coordinates and colours, take an exact integer path;
+// the others go through the library.
 char* real(char* at, double value) {
   if (!std::isfinite(value)) {
     const std::string_view text = value > 0 ? "1e+9999" : "-1e+9999";
     std::memcpy(at, text.data(), text.size());
     return at + text.size();
   }
-  char* end = std::to_chars(at, at + 32, value, std::chars_format::general, 17).ptr;
+  char* end = nullptr;
+  const double size = std::fabs(value);
+  if (size >= 1e-5 && size < 1e15) {
+    if (value < 0) *at++ = '-';
+    end = formatDigits17(at, digits17(size));
+  } else {
+    end = std::to_chars(at, at + 32, value, std::chars_format::general, 17).ptr;
+  }
   if (std::find_if(at, end, [](char c) { return c == '.' || c == 'e'; }) != end) return end;
   std::memcpy(end, ".0", 2);
   return end + 2;
