@@ -254,27 +254,36 @@ void RecordTextWriter::EndObject() { End(); }
 void RecordTextWriter::BeginArray() { Begin(true); }
 void RecordTextWriter::EndArray() { End(); }
 
+// BeforeValue and room for the value in one reservation: the scalars of large arrays take
+// this path once per entry.
+char* RecordTextWriter::ScalarAt(size_t room) {
+  if (m_depth == 0 || !m_levels[m_depth - 1].isArray) return Reserve(room);
+  Level& level = m_levels[m_depth - 1];
+  Open(level);
+  char* at = Reserve(3 + m_indent + room);
+  if (level.hasEntry) *at++ = ',';
+  level.hasEntry = true;
+  at[0] = '\r';
+  at[1] = '\n';
+  std::memset(at + 2, '\t', m_indent);
+  return at + 2 + m_indent;
+}
+
 void RecordTextWriter::String(std::string_view text) {
-  BeforeValue();
-  Commit(quoted(Reserve(2 + 6 * text.size()), text));
+  Commit(quoted(ScalarAt(2 + 6 * text.size()), text));
 }
 
 void RecordTextWriter::Integer(int64_t value) {
-  BeforeValue();
-  char* at = Reserve(24);
+  char* at = ScalarAt(24);
   Commit(std::to_chars(at, at + 24, value).ptr);
 }
 
 void RecordTextWriter::Unsigned(uint64_t value) {
-  BeforeValue();
-  char* at = Reserve(24);
+  char* at = ScalarAt(24);
   Commit(std::to_chars(at, at + 24, value).ptr);
 }
 
-void RecordTextWriter::Real(double value) {
-  BeforeValue();
-  Commit(real(Reserve(32), value));
-}
+void RecordTextWriter::Real(double value) { Commit(real(ScalarAt(32), value)); }
 
 void RecordTextWriter::Boolean(bool value) {
   BeforeValue();

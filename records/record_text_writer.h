@@ -52,6 +52,7 @@ class RecordTextWriter {
   void Append(const char* bytes, size_t size);
   void NewLine();
   bool BeforeValue();  // places the next value; true when it stands at a fresh line's start
+  char* ScalarAt(size_t room);  // places a scalar of at most room bytes; where it goes
   void Open(Level& level);
   void Begin(bool isArray);
   void End();
