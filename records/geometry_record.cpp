@@ -107,12 +107,14 @@ MeshTotals meshTotals(const bvector<PolyfaceHeaderPtr>& meshes) {
 
 void writeReals(RecordTextWriter& writer, const double* values, size_t count) {
   writer.BeginArray();
-  for (size_t i = 0; i < count; ++i) writer.Real(values[i]);
+  writer.Entries(count, RecordTextWriter::kRealRoom,
+                 [&](char* at, size_t i) { return RecordTextWriter::PutReal(at, values[i]); });
   writer.EndArray();
 }
 
 // Zero-based positions in the joined point list: each set's indices are shifted by the
-// points of the sets before it, signs are dropped and face terminators skipped.
+// points of the sets before it, signs are dropped and face terminators skipped (entry j of
+// a set is its index j + j / 3).
 void writeIndices(RecordTextWriter& writer, const bvector<PolyfaceHeaderPtr>& meshes) {
   writer.BeginArray();
   UInt64 pointOffset = 0;
@@ -120,11 +122,11 @@ void writeIndices(RecordTextWriter& writer, const bvector<PolyfaceHeaderPtr>& me
     if (!mesh) continue;
     const int32_t* indices = mesh->GetPointIndexCP();
     const size_t count = mesh->GetPointIndexCount();
-    for (size_t i = 0; i < count; ++i) {
-      if ((i + 1) % 4 == 0) continue;
-      const UInt64 magnitude = static_cast<UInt64>(std::llabs(static_cast<long long>(indices[i])));
-      writer.Unsigned(pointOffset + magnitude - 1);
-    }
+    writer.Entries(count - count / 4, RecordTextWriter::kUnsignedRoom, [&](char* at, size_t j) {
+      const long long index = indices[j + j / 3];
+      const UInt64 magnitude = static_cast<UInt64>(std::llabs(index));
+      return RecordTextWriter::PutUnsigned(at, pointOffset + magnitude - 1);
+    });
     pointOffset += mesh->GetPointCount();
   }
   writer.EndArray();
@@ -136,12 +138,22 @@ void writePositions(RecordTextWriter& writer, const bvector<PolyfaceHeaderPtr>& 
   for (const PolyfaceHeaderPtr& mesh : meshes) {
     if (!mesh) continue;
     const DPoint3d* points = mesh->GetPointCP();
-    for (size_t i = 0; i < mesh->GetPointCount(); ++i) {
-      writer.Real(points[i].x * factor);
-      writer.Real(points[i].y * factor);
-      writer.Real(points[i].z * factor);
-    }
+    writer.Entries(3 * mesh->GetPointCount(), RecordTextWriter::kRealRoom, [&](char* at, size_t i) {
+      const DPoint3d& point = points[i / 3];
+      const double coordinate = i % 3 == 0 ? point.x : i % 3 == 1 ? point.y : point.z;
+      return RecordTextWriter::PutReal(at, coordinate * factor);
+    });
   }
+  writer.EndArray();
+}
+
+// One integer 0 per facet.
+void writeMaterialIndices(RecordTextWriter& writer, UInt64 facets) {
+  writer.BeginArray();
+  writer.Entries(facets, 1, [](char* at, size_t) {
+    *at = '0';
+    return at + 1;
+  });
   writer.EndArray();
 }
 
@@ -174,9 +186,7 @@ std::string_view geometryRecordText(std::string& buffer, std::string_view code,
   }
   if (totals.facets != 0) {
     writer.Key("materialIndices");
-    writer.BeginArray();
-    for (UInt64 i = 0; i < totals.facets; ++i) writer.Integer(0);
-    writer.EndArray();
+    writeMaterialIndices(writer, totals.facets);
   }
   writer.Key("normals");
   writer.BeginArray();

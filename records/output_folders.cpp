@@ -1,6 +1,6 @@
 #include "records/output_folders.h"
 
-#include <sstream>
+#include <charconv>
 #include <string>
 
 #include "host/dgn_model.h"
@@ -48,9 +48,11 @@ WString rawElementFolderName(const DgnModel& model, ElementId id) {
   name.append(L" - ");
   name.append(model.GetModelName());
   name.append(L" - ");
-  std::ostringstream idText;
-  idText << id;
-  name.append(WString(idText.str().c_str(), BentleyCharEncoding::Locale));
+  // Plain decimal digits, as a default-formatted stream writes them.
+  char digits[24];
+  const char* end = std::to_chars(digits, digits + sizeof digits, id).ptr;
+  for (const char* digit = digits; digit != end; ++digit)
+    name.push_back(static_cast<WChar>(*digit));
   return name;
 }
 

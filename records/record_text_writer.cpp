@@ -283,7 +283,21 @@ void RecordTextWriter::Unsigned(uint64_t value) {
   Commit(std::to_chars(at, at + 24, value).ptr);
 }
 
-void RecordTextWriter::Real(double value) { Commit(real(ScalarAt(32), value)); }
+void RecordTextWriter::Real(double value) { Commit(real(ScalarAt(kRealRoom), value)); }
+
+RecordTextWriter::Level& RecordTextWriter::ArrayLevel() {
+  if (m_depth == 0 || !m_levels[m_depth - 1].isArray)
+    throw std::logic_error("record text entries outside an array");
+  Level& level = m_levels[m_depth - 1];
+  Open(level);
+  return level;
+}
+
+char* RecordTextWriter::PutReal(char* at, double value) { return real(at, value); }
+
+char* RecordTextWriter::PutUnsigned(char* at, uint64_t value) {
+  return std::to_chars(at, at + kUnsignedRoom, value).ptr;
+}
 
 void RecordTextWriter::Boolean(bool value) {
   BeforeValue();

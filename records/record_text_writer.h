@@ -34,6 +34,32 @@ class RecordTextWriter {
   void Boolean(bool value);
   void Null();
 
+  // count scalar entries of the array being written, in one reservation: put(at, i) writes
+  // entry i (at most room bytes) at at and returns its end. For the long arrays of numbers.
+  // Throws std::logic_error when no array is being written.
+  template <typename Put>
+  void Entries(size_t count, size_t room, Put put) {
+    if (count == 0) return;
+    Level& level = ArrayLevel();
+    char* at = Reserve(count * (3 + m_indent + room));
+    for (size_t i = 0; i < count; ++i) {
+      if (level.hasEntry) *at++ = ',';
+      level.hasEntry = true;
+      at[0] = '\r';
+      at[1] = '\n';
+      at += 2;
+      for (size_t tab = 0; tab < m_indent; ++tab) *at++ = '\t';
+      at = put(at, i);
+    }
+    Commit(at);
+  }
+  // The forms of Real and Unsigned, for Entries: at must have room for kRealRoom and
+  // kUnsignedRoom bytes. They return the end of what they wrote.
+  static constexpr size_t kRealRoom = 32;
+  static constexpr size_t kUnsignedRoom = 20;
+  static char* PutReal(char* at, double value);
+  static char* PutUnsigned(char* at, uint64_t value);
+
   // The text written so far: the first bytes of the text given to the constructor.
   std::string_view Finish() const;
 
@@ -54,6 +80,7 @@ class RecordTextWriter {
   bool BeforeValue();  // places the next value; true when it stands at a fresh line's start
   char* ScalarAt(size_t room);  // places a scalar of at most room bytes; where it goes
   void Open(Level& level);
+  Level& ArrayLevel();  // the array being written, opened
   void Begin(bool isArray);
   void End();
 

@@ -70,6 +70,18 @@ TEST(RecordTextWriterTest, RefusesNestingBeyondItsDepth) {
   EXPECT_THROW(writer.BeginObject(), std::length_error);
 }
 
+TEST(RecordTextWriterTest, EntriesAreForArraysOnly) {
+  std::string buffer;
+  RecordTextWriter writer(buffer);
+  auto zero = [](char* at, size_t) {
+    *at = '0';
+    return at + 1;
+  };
+  EXPECT_THROW(writer.Entries(1, 1, zero), std::logic_error);
+  writer.BeginObject();
+  EXPECT_THROW(writer.Entries(1, 1, zero), std::logic_error);
+}
+
 TEST(RecordTextWriterTest, ScratchTextIsSharedByOneBorrowerAtATime) {
   std::string* first = nullptr;
   {
