@@ -103,8 +103,10 @@ void writeClasses(RecordTextWriter& writer, const std::vector<ClassValues>& clas
 }  // namespace
 
 void writeAttributeRecord(const WString& elementFolder, ElementHandleCR element) {
-  AString code;
-  getElementCode(elementFolder.c_str(), code);
+  writeAttributeRecord(RecordFolder(elementFolder), element);
+}
+
+void writeAttributeRecord(const RecordFolder& folder, ElementHandleCR element) {
   bool anyInstance = false;
   const std::vector<ClassValues> classes = classValues(element, anyInstance);
 
@@ -116,7 +118,7 @@ void writeAttributeRecord(const WString& elementFolder, ElementHandleCR element)
   writer.Key("avoclass");
   writer.String("orvelAttributes");
   writer.Key("code");
-  writer.String(code);
+  writer.String(folder.code);
   writer.EndObject();
-  writeRecordText(elementFolder, L"attr.json", writer.Finish());
+  writeRecordText(folder, "attr.json", writer.Finish());
 }

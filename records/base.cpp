@@ -39,14 +39,21 @@ void writeJsonFile(WCharCP path, const Json::Value& document) {
   writeTextFile(path, toRecordText(document));
 }
 
+namespace {
+
+// A file cut short would be read back as a different document; none is better. A file that
+// could not be opened was not touched and is left as it was.
+void reportUnwritten(WriteOutcome outcome, WCharCP path) {
+  if (outcome == WriteOutcome::CutShort) BeFileName::BeDeleteFile(path);
+  printMessage("Can't write file %S", path);
+}
+
+}  // namespace
+
 void writeTextFile(WCharCP path, std::string_view text) {
   if (!path) path = L"";
   const WriteOutcome outcome = writeWholeFile(localeText(path), text);
-  if (outcome == WriteOutcome::Written) return;
-  // A file cut short would be read back as a different document; none is better. A file that
-  // could not be opened was not touched and is left as it was.
-  if (outcome == WriteOutcome::CutShort) BeFileName::BeDeleteFile(path);
-  printMessage("Can't write file %S", path);
+  if (outcome != WriteOutcome::Written) reportUnwritten(outcome, path);
 }
 
 void readJsonFile(Json::Value& document, const BeFileName& path) {
@@ -75,4 +82,22 @@ void writeRecordText(const WString& elementFolder, WCharCP fileName, std::string
   path.append(L"\\");
   path.append(fileName);
   writeTextFile(path.c_str(), text);
+}
+
+RecordFolder::RecordFolder(const WString& folderPath)
+    : path(folderPath), localePath(localeText(folderPath.c_str())) {
+  getElementCode(folderPath.c_str(), code);
+}
+
+// The narrow name is the folder's locale text, a backslash and the ASCII file name: the
+// locale text of the whole path, as the encodings of locales keep no shift state.
+void writeRecordText(const RecordFolder& folder, const char* fileName, std::string_view text) {
+  thread_local AString narrowName;
+  narrowName.assign(folder.localePath).append("\\").append(fileName);
+  const WriteOutcome outcome = writeWholeFile(narrowName, text);
+  if (outcome == WriteOutcome::Written) return;
+  WString path = folder.path;
+  path.append(L"\\");
+  for (const char* c = fileName; *c; ++c) path.push_back(static_cast<WChar>(*c));
+  reportUnwritten(outcome, path.c_str());
 }

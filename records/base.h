@@ -39,3 +39,17 @@ AString startRecord(Json::Value& document, const char* avoclass, const WString& 
 void writeRecordFile(const WString& elementFolder, WCharCP fileName, const Json::Value& document);
 // The same for text already in the record text form.
 void writeRecordText(const WString& elementFolder, WCharCP fileName, std::string_view text);
+
+// An element folder as the record writers use it: its path, that path as locale text (the
+// narrow name under which its files are opened) and the element code, each made once for
+// the element's three records. The path is the caller's and must outlive the object.
+struct RecordFolder {
+  explicit RecordFolder(const WString& folderPath);
+  const WString& path;
+  AString localePath;
+  AString code;
+};
+
+// Writes text as the file fileName (ASCII, e.g. "geo.json") inside the folder, as
+// writeJsonFile does.
+void writeRecordText(const RecordFolder& folder, const char* fileName, std::string_view text);

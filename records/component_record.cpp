@@ -61,11 +61,13 @@ std::string_view componentRecordText(std::string& buffer, std::string_view code,
   return writer.Finish();
 }
 
-void writeComponentRecord(const WString& elementFolder, ElementHandleCR element) {
-  AString code;
-  getElementCode(elementFolder.c_str(), code);
+void writeComponentRecord(const RecordFolder& folder, ElementHandleCR element) {
   ScratchText buffer;
-  writeRecordText(elementFolder, L"component.json",
-                  componentRecordText(buffer.Text(), code, element.GetElementId(),
+  writeRecordText(folder, "component.json",
+                  componentRecordText(buffer.Text(), folder.code, element.GetElementId(),
                                       elementDescription(element)));
+}
+
+void writeComponentRecord(const WString& elementFolder, ElementHandleCR element) {
+  writeComponentRecord(RecordFolder(elementFolder), element);
 }

@@ -11,6 +11,9 @@
 // geometry and attribute records, its id, an identity matrix, the host's description, a
 // revision and a type tag.
 void writeComponentRecord(const WString& elementFolder, ElementHandleCR element);
+// The same into a folder prepared for the element's records.
+struct RecordFolder;
+void writeComponentRecord(const RecordFolder& folder, ElementHandleCR element);
 
 // The record's text for an element with the element code code, the id id and the
 // description name (locale text), written in the storage of buffer (see RecordTextWriter).

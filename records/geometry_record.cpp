@@ -205,11 +205,14 @@ std::string_view geometryRecordText(std::string& buffer, std::string_view code,
   return writer.Finish();
 }
 
+void writeGeometryRecord(const RecordFolder& folder, ElementHandleCR element,
+                         const bvector<PolyfaceHeaderPtr>& meshes) {
+  ScratchText buffer;
+  writeRecordText(folder, "geo.json",
+                  geometryRecordText(buffer.Text(), folder.code, geometryLook(element), meshes));
+}
+
 void writeGeometryRecord(const WString& elementFolder, ElementHandleCR element,
                          const bvector<PolyfaceHeaderPtr>& meshes) {
-  AString code;
-  getElementCode(elementFolder.c_str(), code);
-  ScratchText buffer;
-  writeRecordText(elementFolder, L"geo.json",
-                  geometryRecordText(buffer.Text(), code, geometryLook(element), meshes));
+  writeGeometryRecord(RecordFolder(elementFolder), element, meshes);
 }

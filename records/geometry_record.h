@@ -14,6 +14,10 @@
 // with the caller. A file that can't be written is left to writeJsonFile.
 void writeGeometryRecord(const WString& elementFolder, ElementHandleCR element,
                          const bvector<PolyfaceHeaderPtr>& meshes);
+// The same into a folder prepared for the element's records.
+struct RecordFolder;
+void writeGeometryRecord(const RecordFolder& folder, ElementHandleCR element,
+                         const bvector<PolyfaceHeaderPtr>& meshes);
 
 // What the record takes from the element itself rather than from its facet sets.
 struct GeometryLook {
