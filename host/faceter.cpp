@@ -176,7 +176,6 @@ class MeshBuilder {
 
   void AddFaceNormals() {
     const auto& index = m_mesh->PointIndex();
-    m_mesh->Normal().reserve(m_mesh->Normal().size() + m_mesh->GetNumFacet());
     bvector<DPoint3d> polygon;
     for (int32_t entry : index) {
       if (entry != 0) {

@@ -117,11 +117,25 @@ Digits17 digits17(double a) {
   }
 }
 
+// The 17 decimal digits of value (below 10^17, leading zeros kept), two at a time.
+void putDigits17(char* at, uint64_t value) {
+  static constexpr char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+  at[16] = static_cast<char>('0' + value % 10);
+  value /= 10;
+  for (int i = 14; i >= 0; i -= 2) {
+    std::memcpy(at + i, kPairs + 2 * (value % 100), 2);
+    value /= 100;
+  }
+}
+
 // printf's "%.17g" of the digits: plain notation for exponents from -4 to 16, else d.ddde-XX,
 // trailing zeros of the fraction dropped, and the point with them when none is left.
 char* formatDigits17(char* at, Digits17 d) {
   char digits[17];
-  std::to_chars(digits, digits + 17, d.digits);
+  putDigits17(digits, d.digits);
   int last = 16;  // the last digit that is not a trailing zero
   while (last > 0 && digits[last] == '0') --last;
   if (d.exponent < -4) {
