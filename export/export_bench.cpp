@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "export/bench_design.h"
 #include "export/export_command.h"
 #include "standin/design_loader.h"
 #include "testing/seed.h"
@@ -35,19 +36,9 @@ bool resetPeakMemory() {
   return static_cast<bool>(clearRefs.flush());
 }
 
-std::string generatedDesign(int64_t count) {
-  std::string path =
-      (fs::temp_directory_path() / ("tolvane-bench-" + std::to_string(count) + ".dgn")).string();
-  if (!fs::exists(path)) {
-    std::string command = std::string(TOLVANE_GENDESIGN) + " " + path + " " + std::to_string(count);
-    if (std::system(command.c_str()) != 0) return std::string();
-  }
-  return path;
-}
-
 void BM_Export(benchmark::State& state) {
   const int64_t count = state.range(0);
-  std::string path = generatedDesign(count);
+  std::string path = bench::generatedDesign(count);
   if (path.empty()) {
     state.SkipWithError("tolvane-gendesign failed");
     return;

@@ -4,6 +4,7 @@
 #include "host/element_handle.h"
 #include "host/polyface.h"
 #include "records/attribute_record.h"
+#include "records/base.h"
 #include "records/component_record.h"
 #include "records/geometry_record.h"
 #include "records/output_folders.h"
@@ -26,9 +27,10 @@ void writeRecords(WCharCP mainFolder, ElementHandleCR element,
   WString elementFolder;
   // A folder that can't be made shows when its record files can't be written.
   createElementFolder(elementFolder, mainFolderPath.c_str(), element);
-  writeGeometryRecord(elementFolder, element, meshes);
-  writeComponentRecord(elementFolder, element);
-  writeAttributeRecord(elementFolder, element);
+  const RecordFolder folder(elementFolder);
+  writeGeometryRecord(folder, element, meshes);
+  writeComponentRecord(folder, element);
+  writeAttributeRecord(folder, element);
 }
 
 }  // namespace

@@ -1,9 +1,14 @@
 #include "records/attribute_record.h"
 
-#include <json/json.h>
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "host/ec_instances.h"
 #include "records/base.h"
+#include "records/output_folders.h"
+#include "records/record_text_writer.h"
 
 namespace {
 
@@ -12,46 +17,108 @@ namespace {
 constexpr int kElementHostType = 1;
 constexpr int kQueryFlags = 6;
 
-// Sets one member per property of the instance that holds a value, keyed by the property's
-// display label; a later property of the same label replaces an earlier one.
-void readProperties(Json::Value& properties, const IECInstance& instance) {
+using Member = std::pair<std::string, std::string>;  // display label, value text
+
+// The values of one class label, as the record writes them.
+struct ClassValues {
+  std::string label;
+  bool isNull = false;
+  std::vector<Member> properties;
+};
+
+// Orders entries by key (bytes compared unsigned, a prefix first) and keeps, of entries with
+// the same key, the one given last: the later one replaces the earlier.
+template <typename Entry, typename KeyOf>
+void keepLastByKey(std::vector<Entry>& entries, KeyOf keyOf) {
+  std::stable_sort(entries.begin(), entries.end(),
+                   [&](const Entry& a, const Entry& b) { return keyOf(a) < keyOf(b); });
+  auto kept = entries.begin();
+  for (auto it = entries.begin(); it != entries.end(); ++it) {
+    if (std::next(it) != entries.end() && keyOf(*std::next(it)) == keyOf(*it)) continue;
+    if (kept != it) *kept = std::move(*it);
+    ++kept;
+  }
+  entries.erase(kept, entries.end());
+}
+
+// One member per property of the instance that holds a value, keyed by its display label.
+std::vector<Member> propertyValues(const IECInstance& instance) {
+  std::vector<Member> members;
   for (const ECProperty* property : instance.GetClass().GetProperties()) {
     ECValue value;
     instance.GetValue(value, property->GetName().c_str());
     if (value.IsNull()) continue;
-    properties[localeText(property->GetDisplayLabel().c_str())] =
-        Json::Value(localeText(value.ToString().c_str()));
+    members.emplace_back(localeText(property->GetDisplayLabel().c_str()),
+                         localeText(value.ToString().c_str()));
   }
+  keepLastByKey(members, [](const Member& m) -> const std::string& { return m.first; });
+  return members;
 }
 
-// The class map of the element: null when it has no instance. One property object serves
-// every instance; clearing it keeps its kind, so an instance without values is stored as
-// null until some instance has stored a value, and as an empty object after that.
-Json::Value classMap(ElementHandleCR element) {
+// The classes of the element's instances, by display label. An instance without values is
+// null until some instance of the element has had a value, and an empty object after that:
+// the record has always been written so.
+std::vector<ClassValues> classValues(ElementHandleCR element, bool& anyInstance) {
   FindInstancesScopeOption option(static_cast<DgnECHostType>(kElementHostType), true);
   FindInstancesScopePtr scope = FindInstancesScope::CreateScope(element, option);
   ECQueryPtr query = ECQuery::CreateQuery(static_cast<ECQueryProcessFlags>(kQueryFlags));
   DgnECInstanceIterable instances =
       DgnECManager::GetManager().FindInstances(*scope, *query, nullptr);
 
-  Json::Value classes;
-  Json::Value properties;
+  std::vector<ClassValues> classes;
+  bool anyValue = false;
+  anyInstance = false;
   for (auto it = instances.begin(); it != instances.end(); ++it) {
+    anyInstance = true;
     DgnECInstancePtr instance = *it;
-    AString classLabel = localeText(instance->GetClass().GetDisplayLabel().c_str());
-    properties.clear();
-    readProperties(properties, *instance);
-    classes[classLabel] = properties;
+    ClassValues values;
+    values.label = localeText(instance->GetClass().GetDisplayLabel().c_str());
+    values.properties = propertyValues(*instance);
+    values.isNull = values.properties.empty() && !anyValue;
+    anyValue = anyValue || !values.properties.empty();
+    classes.push_back(std::move(values));
   }
+  keepLastByKey(classes, [](const ClassValues& c) -> const std::string& { return c.label; });
   return classes;
+}
+
+void writeClasses(RecordTextWriter& writer, const std::vector<ClassValues>& classes) {
+  writer.BeginObject();
+  for (const ClassValues& values : classes) {
+    writer.Key(values.label);
+    if (values.isNull) {
+      writer.Null();
+      continue;
+    }
+    writer.BeginObject();
+    for (const Member& member : values.properties) {
+      writer.Key(member.first);
+      writer.String(member.second);
+    }
+    writer.EndObject();
+  }
+  writer.EndObject();
 }
 
 }  // namespace
 
 void writeAttributeRecord(const WString& elementFolder, ElementHandleCR element) {
-  Json::Value document;
-  startRecord(document, "orvelAttributes", elementFolder);
-  document["attribute"] = classMap(element);
+  writeAttributeRecord(RecordFolder(elementFolder), element);
+}
 
-  writeRecordFile(elementFolder, L"attr.json", document);
+void writeAttributeRecord(const RecordFolder& folder, ElementHandleCR element) {
+  bool anyInstance = false;
+  const std::vector<ClassValues> classes = classValues(element, anyInstance);
+
+  ScratchText buffer;
+  RecordTextWriter writer(buffer.Text());
+  writer.BeginObject();  // members in the order of their keys' bytes
+  writer.Key("attribute");
+  anyInstance ? writeClasses(writer, classes) : writer.Null();
+  writer.Key("avoclass");
+  writer.String("orvelAttributes");
+  writer.Key("code");
+  writer.String(folder.code);
+  writer.EndObject();
+  writeRecordText(folder, "attr.json", writer.Finish());
 }

@@ -8,3 +8,6 @@
 // element's property instances, the texts of the properties that hold a value, by their
 // display labels. "attribute" is null when the element has no instance.
 void writeAttributeRecord(const WString& elementFolder, ElementHandleCR element);
+// The same into a folder prepared for the element's records.
+struct RecordFolder;
+void writeAttributeRecord(const RecordFolder& folder, ElementHandleCR element);

@@ -15,7 +15,7 @@ enum class WriteOutcome { Written, NotOpened, CutShort };
 
 // Writes all of text to a new file in one write. CutShort: the file was created but not every
 // byte reached it, or it could not be closed cleanly.
-WriteOutcome writeWholeFile(const AString& narrowName, const std::string& text) {
+WriteOutcome writeWholeFile(const AString& narrowName, std::string_view text) {
   if (text.size() > std::numeric_limits<uint32_t>::max()) return WriteOutcome::NotOpened;
   BeFile file;
   if (file.Create(narrowName.c_str()) != BeFileStatus::Success) return WriteOutcome::NotOpened;
@@ -36,13 +36,24 @@ AString localeText(WCharCP text) {
 }
 
 void writeJsonFile(WCharCP path, const Json::Value& document) {
-  if (!path) path = L"";
-  const WriteOutcome outcome = writeWholeFile(localeText(path), toRecordText(document));
-  if (outcome == WriteOutcome::Written) return;
-  // A file cut short would be read back as a different document; none is better. A file that
-  // could not be opened was not touched and is left as it was.
+  writeTextFile(path, toRecordText(document));
+}
+
+namespace {
+
+// A file cut short would be read back as a different document; none is better. A file that
+// could not be opened was not touched and is left as it was.
+void reportUnwritten(WriteOutcome outcome, WCharCP path) {
   if (outcome == WriteOutcome::CutShort) BeFileName::BeDeleteFile(path);
   printMessage("Can't write file %S", path);
+}
+
+}  // namespace
+
+void writeTextFile(WCharCP path, std::string_view text) {
+  if (!path) path = L"";
+  const WriteOutcome outcome = writeWholeFile(localeText(path), text);
+  if (outcome != WriteOutcome::Written) reportUnwritten(outcome, path);
 }
 
 void readJsonFile(Json::Value& document, const BeFileName& path) {
@@ -63,8 +74,30 @@ AString startRecord(Json::Value& document, const char* avoclass, const WString& 
 }
 
 void writeRecordFile(const WString& elementFolder, WCharCP fileName, const Json::Value& document) {
+  writeRecordText(elementFolder, fileName, toRecordText(document));
+}
+
+void writeRecordText(const WString& elementFolder, WCharCP fileName, std::string_view text) {
   WString path = elementFolder;
   path.append(L"\\");
   path.append(fileName);
-  writeJsonFile(path.c_str(), document);
+  writeTextFile(path.c_str(), text);
+}
+
+RecordFolder::RecordFolder(const WString& folderPath)
+    : path(folderPath), localePath(localeText(folderPath.c_str())) {
+  getElementCode(folderPath.c_str(), code);
+}
+
+// The narrow name is the folder's locale text, a backslash and the ASCII file name: the
+// locale text of the whole path, as the encodings of locales keep no shift state.
+void writeRecordText(const RecordFolder& folder, const char* fileName, std::string_view text) {
+  thread_local AString narrowName;
+  narrowName.assign(folder.localePath).append("\\").append(fileName);
+  const WriteOutcome outcome = writeWholeFile(narrowName, text);
+  if (outcome == WriteOutcome::Written) return;
+  WString path = folder.path;
+  path.append(L"\\");
+  for (const char* c = fileName; *c; ++c) path.push_back(static_cast<WChar>(*c));
+  reportUnwritten(outcome, path.c_str());
 }

@@ -3,6 +3,8 @@
 
 #include <json/json.h>
 
+#include <string_view>
+
 #include "host/file_name.h"
 #include "host/host_types.h"
 #include "host/wstring.h"
@@ -13,6 +15,9 @@
 // "Can't write file %S" in the message output, and what was written of it is removed, so a
 // record file is either whole or absent.
 void writeJsonFile(WCharCP path, const Json::Value& document);
+
+// Writes text, already in the record text form, as writeJsonFile writes a document's text.
+void writeTextFile(WCharCP path, std::string_view text);
 
 // Reads the whole file at path and parses all of its text into document (the caller's, null on
 // entry), with the reader's default features (comments allowed and skipped, any value as the
@@ -32,3 +37,19 @@ AString startRecord(Json::Value& document, const char* avoclass, const WString& 
 // Writes the document as the file fileName (e.g. L"geo.json") inside the element folder, as
 // writeJsonFile does.
 void writeRecordFile(const WString& elementFolder, WCharCP fileName, const Json::Value& document);
+// The same for text already in the record text form.
+void writeRecordText(const WString& elementFolder, WCharCP fileName, std::string_view text);
+
+// An element folder as the record writers use it: its path, that path as locale text (the
+// narrow name under which its files are opened) and the element code, each made once for
+// the element's three records. The path is the caller's and must outlive the object.
+struct RecordFolder {
+  explicit RecordFolder(const WString& folderPath);
+  const WString& path;
+  AString localePath;
+  AString code;
+};
+
+// Writes text as the file fileName (ASCII, e.g. "geo.json") inside the folder, as
+// writeJsonFile does.
+void writeRecordText(const RecordFolder& folder, const char* fileName, std::string_view text);

@@ -1,10 +1,11 @@
 #include "records/component_record.h"
 
-#include <json/json.h>
-
+#include <charconv>
 #include <string>
 
 #include "records/base.h"
+#include "records/output_folders.h"
+#include "records/record_text_writer.h"
 
 namespace {
 
@@ -17,26 +18,56 @@ AString elementDescription(ElementHandleCR element) {
   return localeText(description.c_str());
 }
 
-void appendIdentityMatrix(Json::Value& document) {
-  Json::Value& matrix = document["matrix"];
-  for (int row = 0; row < 4; ++row)
-    for (int column = 0; column < 4; ++column) matrix.append(Json::Value(row == column ? 1 : 0));
+// A text made of a prefix and the element code: the prefix's bytes followed by exactly the
+// code's locale bytes, joined as narrow text rather than widened and converted back.
+void writeReference(RecordTextWriter& writer, std::string& scratch, std::string_view prefix,
+                    std::string_view code) {
+  scratch.assign(prefix);
+  scratch.append(code);
+  writer.String(scratch);
 }
 
 }  // namespace
 
-void writeComponentRecord(const WString& elementFolder, ElementHandleCR element) {
-  Json::Value document;
-  const AString code = startRecord(document, "components", elementFolder);
-  // The references are the prefixes' bytes followed by exactly the code's locale bytes, so
-  // they are joined as narrow text rather than widened and converted back.
-  document["gid"] = Json::Value("componentGeoes/" + code);
-  document["attrid"] = Json::Value("componentAttribtes/" + code);
-  document["ElementID"] = Json::Value(std::to_string(element.GetElementId()));
-  appendIdentityMatrix(document);
-  document["name"] = Json::Value(elementDescription(element));
-  document["revision"] = "1";
-  document["type"] = "orvelElement";
+std::string_view componentRecordText(std::string& buffer, std::string_view code, ElementId id,
+                                     std::string_view name) {
+  std::string reference;
+  char idText[24];
+  const char* idEnd = std::to_chars(idText, idText + sizeof idText, id).ptr;
+  RecordTextWriter writer(buffer);
+  writer.BeginObject();  // members in the order of their keys' bytes
+  writer.Key("ElementID");
+  writer.String(std::string_view(idText, static_cast<size_t>(idEnd - idText)));
+  writer.Key("attrid");
+  writeReference(writer, reference, "componentAttribtes/", code);
+  writer.Key("avoclass");
+  writer.String("components");
+  writer.Key("code");
+  writer.String(code);
+  writer.Key("gid");
+  writeReference(writer, reference, "componentGeoes/", code);
+  writer.Key("matrix");  // the identity, row by row
+  writer.BeginArray();
+  for (int row = 0; row < 4; ++row)
+    for (int column = 0; column < 4; ++column) writer.Integer(row == column ? 1 : 0);
+  writer.EndArray();
+  writer.Key("name");
+  writer.String(name);
+  writer.Key("revision");
+  writer.String("1");
+  writer.Key("type");
+  writer.String("orvelElement");
+  writer.EndObject();
+  return writer.Finish();
+}
 
-  writeRecordFile(elementFolder, L"component.json", document);
+void writeComponentRecord(const RecordFolder& folder, ElementHandleCR element) {
+  ScratchText buffer;
+  writeRecordText(folder, "component.json",
+                  componentRecordText(buffer.Text(), folder.code, element.GetElementId(),
+                                      elementDescription(element)));
+}
+
+void writeComponentRecord(const WString& elementFolder, ElementHandleCR element) {
+  writeComponentRecord(RecordFolder(elementFolder), element);
 }

@@ -1,6 +1,9 @@
 // The component record (component.json): the identity of one exported element.
 #pragma once
 
+#include <string>
+#include <string_view>
+
 #include "host/element_handle.h"
 #include "host/wstring.h"
 
@@ -8,3 +11,11 @@
 // geometry and attribute records, its id, an identity matrix, the host's description, a
 // revision and a type tag.
 void writeComponentRecord(const WString& elementFolder, ElementHandleCR element);
+// The same into a folder prepared for the element's records.
+struct RecordFolder;
+void writeComponentRecord(const RecordFolder& folder, ElementHandleCR element);
+
+// The record's text for an element with the element code code, the id id and the
+// description name (locale text), written in the storage of buffer (see RecordTextWriter).
+std::string_view componentRecordText(std::string& buffer, std::string_view code, ElementId id,
+                                     std::string_view name);

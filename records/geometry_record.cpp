@@ -1,12 +1,12 @@
 #include "records/geometry_record.h"
 
-#include <json/json.h>
-
 #include <cstdlib>
 
 #include "host/dgn_model.h"
 #include "host/symbology.h"
 #include "records/base.h"
+#include "records/output_folders.h"
+#include "records/record_text_writer.h"
 
 namespace {
 
@@ -60,64 +60,24 @@ IntColorDef displayedColor(ElementHandleCR element, UInt32 colorId) {
   return color;
 }
 
-void appendColors(Json::Value& document, ElementHandleCR element) {
+// The colour of the element's last component as red, green, blue (0 to 1) and opacity.
+void elementColors(ElementHandleCR element, double colors[4]) {
   const ElementSymbology symbology = lastComponentSymbology(element);
   const IntColorDef color = displayedColor(element, symbology.colorId);
-  Json::Value& colors = document["colors"];
-  colors.append(Json::Value(color.m_rgb.red * kColorScale));
-  colors.append(Json::Value(color.m_rgb.green * kColorScale));
-  colors.append(Json::Value(color.m_rgb.blue * kColorScale));
-  colors.append(Json::Value(1.0 - symbology.transparency));
-}
-
-// Zero-based positions in the joined point list: each set's indices are shifted by the
-// points of the sets before it, signs are dropped and face terminators skipped.
-void appendIndices(Json::Value& document, const bvector<PolyfaceHeaderPtr>& meshes) {
-  UInt64 pointOffset = 0;
-  for (const PolyfaceHeaderPtr& mesh : meshes) {
-    if (!mesh) continue;
-    const int32_t* indices = mesh->GetPointIndexCP();
-    const size_t count = mesh->GetPointIndexCount();
-    for (size_t i = 0; i < count; ++i) {
-      if ((i + 1) % 4 == 0) continue;
-      const UInt64 magnitude = static_cast<UInt64>(std::llabs(static_cast<long long>(indices[i])));
-      document["indices"].append(Json::Value(Json::UInt64(pointOffset + magnitude - 1)));
-    }
-    pointOffset += mesh->GetPointCount();
-  }
-}
-
-void appendPositions(Json::Value& document, const bvector<PolyfaceHeaderPtr>& meshes,
-                     double factor) {
-  for (const PolyfaceHeaderPtr& mesh : meshes) {
-    if (!mesh) continue;
-    const DPoint3d* points = mesh->GetPointCP();
-    for (size_t i = 0; i < mesh->GetPointCount(); ++i) {
-      Json::Value& positions = document["positions"];
-      positions.append(Json::Value(points[i].x * factor));
-      positions.append(Json::Value(points[i].y * factor));
-      positions.append(Json::Value(points[i].z * factor));
-    }
-  }
+  colors[0] = color.m_rgb.red * kColorScale;
+  colors[1] = color.m_rgb.green * kColorScale;
+  colors[2] = color.m_rgb.blue * kColorScale;
+  colors[3] = 1.0 - symbology.transparency;
 }
 
 // The range the host keeps for the element (not one computed from the meshes).
-void appendRange(Json::Value& document, ElementHandleCR element, double factor) {
+void elementRange(ElementHandleCR element, double factor, double range[6]) {
   MSElementDescrCP descriptor = element.GetElementDescrCP();
   MSElementCP data = descriptor ? &descriptor->el : element.GetUnstableMSElementCP();
-  DRange3d range{};  // zeros, should the host have no range to give
-  mdlElement_extractRange(&range, data);
-  const double values[6] = {range.low.x,  range.low.y,  range.low.z,
-                            range.high.x, range.high.y, range.high.z};
-  Json::Value& out = document["range"];
-  for (double value : values) out.append(Json::Value(value * factor));
-}
-
-UInt64 facetCount(const bvector<PolyfaceHeaderPtr>& meshes) {
-  UInt64 total = 0;
-  for (const PolyfaceHeaderPtr& mesh : meshes)
-    if (mesh) total += mesh->GetNumFacet();
-  return total;
+  DRange3d box{};  // zeros, should the host have no range to give
+  mdlElement_extractRange(&box, data);
+  const double values[6] = {box.low.x, box.low.y, box.low.z, box.high.x, box.high.y, box.high.z};
+  for (int i = 0; i < 6; ++i) range[i] = values[i] * factor;
 }
 
 // Model coordinates times this give millimetres.
@@ -127,22 +87,132 @@ double millimetreFactor(ElementHandleCR element) {
   return 1.0 / (uorPerMeter * 0.001);
 }
 
+struct MeshTotals {
+  UInt64 facets = 0;
+  UInt64 indices = 0;  // entries of "indices": face terminators are not written
+  UInt64 points = 0;
+};
+
+MeshTotals meshTotals(const bvector<PolyfaceHeaderPtr>& meshes) {
+  MeshTotals totals;
+  for (const PolyfaceHeaderPtr& mesh : meshes) {
+    if (!mesh) continue;
+    totals.facets += mesh->GetNumFacet();
+    const UInt64 count = mesh->GetPointIndexCount();
+    totals.indices += count - count / 4;
+    totals.points += mesh->GetPointCount();
+  }
+  return totals;
+}
+
+void writeReals(RecordTextWriter& writer, const double* values, size_t count) {
+  writer.BeginArray();
+  writer.Entries(count, RecordTextWriter::kRealRoom,
+                 [&](char* at, size_t i) { return RecordTextWriter::PutReal(at, values[i]); });
+  writer.EndArray();
+}
+
+// Zero-based positions in the joined point list: each set's indices are shifted by the
+// points of the sets before it, signs are dropped and face terminators skipped (entry j of
+// a set is its index j + j / 3).
+void writeIndices(RecordTextWriter& writer, const bvector<PolyfaceHeaderPtr>& meshes) {
+  writer.BeginArray();
+  UInt64 pointOffset = 0;
+  for (const PolyfaceHeaderPtr& mesh : meshes) {
+    if (!mesh) continue;
+    const int32_t* indices = mesh->GetPointIndexCP();
+    const size_t count = mesh->GetPointIndexCount();
+    writer.Entries(count - count / 4, RecordTextWriter::kUnsignedRoom, [&](char* at, size_t j) {
+      const long long index = indices[j + j / 3];
+      const UInt64 magnitude = static_cast<UInt64>(std::llabs(index));
+      return RecordTextWriter::PutUnsigned(at, pointOffset + magnitude - 1);
+    });
+    pointOffset += mesh->GetPointCount();
+  }
+  writer.EndArray();
+}
+
+void writePositions(RecordTextWriter& writer, const bvector<PolyfaceHeaderPtr>& meshes,
+                    double factor) {
+  writer.BeginArray();
+  for (const PolyfaceHeaderPtr& mesh : meshes) {
+    if (!mesh) continue;
+    const DPoint3d* points = mesh->GetPointCP();
+    writer.Entries(3 * mesh->GetPointCount(), RecordTextWriter::kRealRoom, [&](char* at, size_t i) {
+      const DPoint3d& point = points[i / 3];
+      const double coordinate = i % 3 == 0 ? point.x : i % 3 == 1 ? point.y : point.z;
+      return RecordTextWriter::PutReal(at, coordinate * factor);
+    });
+  }
+  writer.EndArray();
+}
+
+// One integer 0 per facet.
+void writeMaterialIndices(RecordTextWriter& writer, UInt64 facets) {
+  writer.BeginArray();
+  writer.Entries(facets, 1, [](char* at, size_t) {
+    *at = '0';
+    return at + 1;
+  });
+  writer.EndArray();
+}
+
 }  // namespace
+
+GeometryLook geometryLook(ElementHandleCR element) {
+  GeometryLook look;
+  elementColors(element, look.colors);
+  look.millimetreFactor = millimetreFactor(element);
+  elementRange(element, look.millimetreFactor, look.range);
+  return look;
+}
+
+// The members in the order of their keys; members without entries are left out.
+std::string_view geometryRecordText(std::string& buffer, std::string_view code,
+                                    const GeometryLook& look,
+                                    const bvector<PolyfaceHeaderPtr>& meshes) {
+  const MeshTotals totals = meshTotals(meshes);
+  RecordTextWriter writer(buffer);
+  writer.BeginObject();
+  writer.Key("avoclass");
+  writer.String("componentGeoes");
+  writer.Key("code");
+  writer.String(code);
+  writer.Key("colors");
+  writeReals(writer, look.colors, 4);
+  if (totals.indices != 0) {
+    writer.Key("indices");
+    writeIndices(writer, meshes);
+  }
+  if (totals.facets != 0) {
+    writer.Key("materialIndices");
+    writeMaterialIndices(writer, totals.facets);
+  }
+  writer.Key("normals");
+  writer.BeginArray();
+  writer.EndArray();
+  writer.Key("numberOfColors");
+  writer.Integer(1);
+  writer.Key("numberOfPrimitives");
+  writer.Unsigned(totals.facets);
+  if (totals.points != 0) {
+    writer.Key("positions");
+    writePositions(writer, meshes, look.millimetreFactor);
+  }
+  writer.Key("range");
+  writeReals(writer, look.range, 6);
+  writer.EndObject();
+  return writer.Finish();
+}
+
+void writeGeometryRecord(const RecordFolder& folder, ElementHandleCR element,
+                         const bvector<PolyfaceHeaderPtr>& meshes) {
+  ScratchText buffer;
+  writeRecordText(folder, "geo.json",
+                  geometryRecordText(buffer.Text(), folder.code, geometryLook(element), meshes));
+}
 
 void writeGeometryRecord(const WString& elementFolder, ElementHandleCR element,
                          const bvector<PolyfaceHeaderPtr>& meshes) {
-  Json::Value document;
-  const UInt64 facets = facetCount(meshes);
-  document["numberOfPrimitives"] = Json::Value(Json::UInt64(facets));
-  startRecord(document, "componentGeoes", elementFolder);
-  document["numberOfColors"] = Json::Value(1);
-  appendColors(document, element);
-  for (UInt64 i = 0; i < facets; ++i) document["materialIndices"].append(Json::Value(0));
-  document["normals"] = Json::Value(Json::arrayValue);
-  appendIndices(document, meshes);
-  const double factor = millimetreFactor(element);
-  appendPositions(document, meshes, factor);
-  appendRange(document, element, factor);
-
-  writeRecordFile(elementFolder, L"geo.json", document);
+  writeGeometryRecord(RecordFolder(elementFolder), element, meshes);
 }

@@ -2,6 +2,9 @@
 // triangle mesh in millimetres, with the element's colour and range box.
 #pragma once
 
+#include <string>
+#include <string_view>
+
 #include "host/element_handle.h"
 #include "host/polyface.h"
 #include "host/wstring.h"
@@ -11,3 +14,21 @@
 // with the caller. A file that can't be written is left to writeJsonFile.
 void writeGeometryRecord(const WString& elementFolder, ElementHandleCR element,
                          const bvector<PolyfaceHeaderPtr>& meshes);
+// The same into a folder prepared for the element's records.
+struct RecordFolder;
+void writeGeometryRecord(const RecordFolder& folder, ElementHandleCR element,
+                         const bvector<PolyfaceHeaderPtr>& meshes);
+
+// What the record takes from the element itself rather than from its facet sets.
+struct GeometryLook {
+  double colors[4] = {};        // red, green, blue (0 to 1) and opacity of the last component
+  double range[6] = {};         // the stored range box in millimetres: low x, y, z, high x, y, z
+  double millimetreFactor = 1;  // model coordinates times this give millimetres
+};
+GeometryLook geometryLook(ElementHandleCR element);
+
+// The record's text with the element code code, straight from the facet sets, written in
+// the storage of buffer (see RecordTextWriter). The text lives as long as buffer is untouched.
+std::string_view geometryRecordText(std::string& buffer, std::string_view code,
+                                    const GeometryLook& look,
+                                    const bvector<PolyfaceHeaderPtr>& meshes);

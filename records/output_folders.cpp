@@ -1,6 +1,6 @@
 #include "records/output_folders.h"
 
-#include <sstream>
+#include <charconv>
 #include <string>
 
 #include "host/dgn_model.h"
@@ -13,10 +13,14 @@ constexpr int kRefused = static_cast<int>(BeFileNameStatus::IllegalName);
 // A stem that would put the main output folder at C:\Temp itself or above it.
 bool namesTempOrAbove(const WString& stem) { return stem.empty() || stem == L"." || stem == L".."; }
 
-// Removes what an earlier export left at path, then creates the folder (and any missing
-// parents). A failed removal is not reported: the creation that follows decides the outcome.
+// Creates the folder (and any missing parents), after removing what an earlier export left
+// at path. The creation is tried first, so that a new folder costs one call and no look
+// whether something is there; only a folder that exists is emptied, removed and made again.
+// A failed removal is not reported: the creation that follows decides the outcome.
 int replaceFolder(const WString& path) {
-  if (BeFileName::DoesPathExist(path.c_str())) BeFileName::EmptyAndRemoveDirectory(path.c_str());
+  const BeFileNameStatus status = BeFileName::CreateNewDirectory(path.c_str());
+  if (status != BeFileNameStatus::AlreadyExists) return static_cast<int>(status);
+  BeFileName::EmptyAndRemoveDirectory(path.c_str());
   return static_cast<int>(BeFileName::CreateNewDirectory(path.c_str()));
 }
 
@@ -44,9 +48,11 @@ WString rawElementFolderName(const DgnModel& model, ElementId id) {
   name.append(L" - ");
   name.append(model.GetModelName());
   name.append(L" - ");
-  std::ostringstream idText;
-  idText << id;
-  name.append(WString(idText.str().c_str(), BentleyCharEncoding::Locale));
+  // Plain decimal digits, as a default-formatted stream writes them.
+  char digits[24];
+  const char* end = std::to_chars(digits, digits + sizeof digits, id).ptr;
+  for (const char* digit = digits; digit != end; ++digit)
+    name.push_back(static_cast<WChar>(*digit));
   return name;
 }
 

@@ -4,7 +4,9 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <initializer_list>
 #include <numbers>
+#include <span>
 
 namespace host {
 namespace {
@@ -124,13 +126,17 @@ class MeshBuilder {
   int PlanarLimit() const { return std::max(3, m_options.GetMaxPerFace()); }
   int CurvedLimit() const { return std::max(3, m_options.GetCurvedSurfaceMaxPerFace()); }
 
-  // A face that is not to be triangulated by area: fanned when over the limit.
-  void AddFace(const std::vector<int32_t>& face, int limit) {
+  // A face that is not to be triangulated by area: fanned when over the limit. The face and
+  // its fan are read in place, so that a face costs no allocation of its own.
+  void AddFace(std::span<const int32_t> face, int limit) {
     if (face.size() <= static_cast<size_t>(limit)) {
       m_mesh->AddIndexedFace(face.data(), face.size());
       return;
     }
-    AddTriangles(face, Fan(face.size()));
+    for (size_t i = 1; i + 1 < face.size(); ++i) AddTriangle(face, {0, i, i + 1});
+  }
+  void AddFace(std::initializer_list<int32_t> face, int limit) {
+    AddFace(std::span<const int32_t>(face.begin(), face.size()), limit);
   }
 
   // A planar polygon face over its own points: over the limit, a convex one is fanned and a
@@ -154,17 +160,18 @@ class MeshBuilder {
  private:
   // A triangle's edge that runs from one face point to the next is the face's own edge and
   // keeps that point's mark; any other edge was added by the split.
-  void AddTriangles(const std::vector<int32_t>& face, const std::vector<Triangle>& triangles) {
-    for (const Triangle& t : triangles) {
-      int32_t out[3];
-      for (size_t k = 0; k < 3; ++k) {
-        size_t from = t[k], to = t[(k + 1) % 3];
-        bool faceEdge = to == (from + 1) % face.size();
-        bool hidden = (faceEdge || !m_options.GetEdgeHiding()) ? face[from] < 0 : true;
-        out[k] = hidden ? -std::abs(face[from]) : std::abs(face[from]);
-      }
-      m_mesh->AddIndexedFace(out, 3);
+  void AddTriangle(std::span<const int32_t> face, const Triangle& t) {
+    int32_t out[3];
+    for (size_t k = 0; k < 3; ++k) {
+      size_t from = t[k], to = t[(k + 1) % 3];
+      bool faceEdge = to == (from + 1) % face.size();
+      bool hidden = (faceEdge || !m_options.GetEdgeHiding()) ? face[from] < 0 : true;
+      out[k] = hidden ? -std::abs(face[from]) : std::abs(face[from]);
     }
+    m_mesh->AddIndexedFace(out, 3);
+  }
+  void AddTriangles(std::span<const int32_t> face, const std::vector<Triangle>& triangles) {
+    for (const Triangle& t : triangles) AddTriangle(face, t);
   }
 
   void AddFaceNormals() {
@@ -220,7 +227,7 @@ PolyfaceHeaderPtr FacetMesh(const bvector<DPoint3d>& points,
   };
   for (const auto& face : faces) {
     if (face.size() < 3 || !std::all_of(face.begin(), face.end(), names)) continue;
-    builder.AddFace(std::vector<int32_t>(face.begin(), face.end()), builder.PlanarLimit());
+    builder.AddFace(std::span<const int32_t>(face), builder.PlanarLimit());
   }
   return builder.Finish();
 }

@@ -64,6 +64,10 @@ BeFileNameStatus BeFileName::CreateNewDirectory(WCharCP path) {
   std::string local;
   if (!toLocal(path, &local)) return BeFileNameStatus::CantCreate;
   auto& fs = host::CurrentFileSystem();
+  // The folder is made at once when its parent exists and its name is allowed: one call, and
+  // a refusal (it exists, a parent is missing) falls through to the full checks below.
+  const bool triedAtOnce = !host::LastComponentIsRefused(path);
+  if (triedAtOnce && fs.CreateDirectory(local).ok()) return BeFileNameStatus::Success;
   if (fs.Exists(local).ok()) return BeFileNameStatus::AlreadyExists;
   // Walk up to the first folder that exists, then create the missing ones top down; every
   // new component must be a name that Windows accepts.
@@ -79,6 +83,8 @@ BeFileNameStatus BeFileName::CreateNewDirectory(WCharCP path) {
     if (separator == std::wstring::npos) break;
     wide.resize(separator);
   }
+  // With its parent there, the folder itself was refused just now: not asked twice.
+  if (triedAtOnce && missing.size() == 1) return BeFileNameStatus::CantCreate;
   for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
     std::string localPart;
     host::ToLocalPath(*it, &localPart);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cwctype>
 #include <filesystem>
+#include <string_view>
 #include <vector>
 
 #include "host/wstring.h"
@@ -54,20 +55,6 @@ std::vector<std::wstring> ResolvePathComponents(const std::wstring& text) {
   return parts;
 }
 
-namespace {
-
-std::string joinLocal(std::string root, const std::vector<std::wstring>& parts) {
-  while (root.size() > 1 && root.back() == '/') root.pop_back();
-  std::string out = root;
-  for (const auto& part : parts) {
-    if (out.empty() || out.back() != '/') out.push_back('/');
-    out += BeStringUtilities::WCharToUtf8(part.c_str());
-  }
-  return out.empty() ? "/" : out;
-}
-
-}  // namespace
-
 void SetDriveCFolder(const std::string& localFolder) {
   g_driveC = localFolder;
   g_driveCResolved.clear();
@@ -86,17 +73,57 @@ std::string DriveCFolder() {
   return folder;
 }
 
+namespace {
+
+// Appends one component as UTF-8 after a separator.
+void appendComponent(std::string& out, std::wstring_view part) {
+  out.push_back('/');
+  for (wchar_t c : part) {
+    if (c >= 0 && c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else {
+      const wchar_t single[2] = {c, L'\0'};
+      out += BeStringUtilities::WCharToUtf8(single);
+    }
+  }
+}
+
+// root (less trailing separators) followed by "/" and each component of text as UTF-8, with
+// the components resolved as ResolvePathComponents resolves them, in one pass and without a
+// list of components: ".." takes back the last component written and never the root.
+std::string resolvedUnder(const std::string& root, std::wstring_view text) {
+  std::string out = root;
+  while (!out.empty() && out.back() == '/') out.pop_back();
+  const size_t rootSize = out.size();
+  out.reserve(rootSize + text.size() + 8);
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = start;
+    while (end < text.size() && !isSeparator(text[end])) ++end;
+    const std::wstring_view part = text.substr(start, end - start);
+    if (part == L"..") {
+      if (out.size() > rootSize) out.resize(out.rfind('/'));
+    } else if (!part.empty() && part != L".") {
+      appendComponent(out, part);
+    }
+    start = end + 1;
+  }
+  return out.empty() ? "/" : out;
+}
+
+}  // namespace
+
 bool ToLocalPath(const std::wstring& path, std::string* local) {
   if (path.empty()) return false;
   if (path.size() >= 2 && path[1] == L':' && std::iswalpha(path[0])) {
     wchar_t drive = std::towupper(path[0]);
-    auto parts = ResolvePathComponents(path.substr(2));
+    const std::wstring_view rest = std::wstring_view(path).substr(2);
     if (drive == L'C') {
-      *local = joinLocal(DriveCFolder(), parts);
+      *local = resolvedUnder(DriveCFolder(), rest);
       return true;
     }
     if (drive == L'Z') {
-      *local = joinLocal("/", parts);
+      *local = resolvedUnder("/", rest);
       return true;
     }
     return false;
@@ -105,7 +132,7 @@ bool ToLocalPath(const std::wstring& path, std::string* local) {
   if (path[0] != L'/') {
     absolute = BeStringUtilities::Utf8ToWChar(workingFolder().c_str()) + L"/" + path;
   }
-  *local = joinLocal("/", ResolvePathComponents(absolute));
+  *local = resolvedUnder("/", absolute);
   return true;
 }
 

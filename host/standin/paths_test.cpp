@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <string>
+#include <vector>
+
+#include "host/wstring.h"
+
 #include "testing/seed.h"
 
 namespace {
@@ -51,6 +57,29 @@ TEST(PathsTest, RefusedNameCharacters) {
     EXPECT_FALSE(host::IsRefusedNameChar(c)) << int(c);
   EXPECT_TRUE(host::LastComponentIsRefused(L"C:\\Temp\\a:b"));
   EXPECT_FALSE(host::LastComponentIsRefused(L"C:\\Temp\\a b"));
+}
+
+// The mapping as the components of the path make it: the drive's folder, then "/" and each
+// resolved component as UTF-8. Random paths of separators, ".", "..", non-ASCII and
+// surrogate characters must map the same in the one pass that ToLocalPath makes.
+TEST(PathsTest, MapsAsTheResolvedComponentsOfThePath) {
+  host::seed::ScopedDriveC driveC;
+  const wchar_t* pieces[] = {L"\\",     L"/",      L".",   L"..",  L"a",         L"Temp",
+                             L"\u00e9", L"\xd800", L"x y", L"...", L"\U0001F600"};
+  std::mt19937 random(5);
+  for (int i = 0; i < 3000; ++i) {
+    std::wstring rest;
+    for (int n = static_cast<int>(random() % 9); n > 0; --n)
+      rest += pieces[random() % std::size(pieces)];
+    const bool onC = random() % 2 == 0;
+    std::string expected = onC ? driveC.LocalFolder() : "";
+    for (const std::wstring& part : host::ResolvePathComponents(rest))
+      expected += "/" + BeStringUtilities::WCharToUtf8(part.c_str());
+    if (expected.empty()) expected = "/";
+    std::string local;
+    ASSERT_TRUE(host::ToLocalPath((onC ? L"C:" : L"Z:") + rest, &local));
+    ASSERT_EQ(local, expected) << i;
+  }
 }
 
 }  // namespace

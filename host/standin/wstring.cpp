@@ -1,5 +1,7 @@
 #include "host/wstring.h"
 
+#include <langinfo.h>
+
 #include <climits>
 #include <cstring>
 #include <cwchar>
@@ -19,6 +21,14 @@ void appendLocaleChar(std::string& out, wchar_t c, std::mbstate_t& state) {
     return;
   }
   out.append(bytes, n);
+}
+
+// Whether the current locale's encoding writes each character below U+0080 as that one byte
+// and keeps no shift state (UTF-8 and ASCII, the encodings of "C.UTF-8" and "C"). Such
+// characters, most of every path and name, then need no conversion call of their own.
+bool localeKeepsAscii() {
+  const char* codeset = nl_langinfo(CODESET);
+  return std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "ANSI_X3.4-1968") == 0;
 }
 
 void appendUtf8(std::string& out, char32_t c) {
@@ -84,8 +94,12 @@ char* BeStringUtilities::WCharToCurrentLocaleChar(char* out, WCharCP in, size_t 
   std::string text;
   std::mbstate_t state{};
   size_t kept = 0;  // bytes of whole characters that fit
+  const bool keepsAscii = localeKeepsAscii();
   for (WCharCP p = in; p && *p; ++p) {
-    appendLocaleChar(text, *p, state);
+    if (keepsAscii && *p >= 0 && *p < 0x80)
+      text.push_back(static_cast<char>(*p));
+    else
+      appendLocaleChar(text, *p, state);
     if (text.size() > outSize - 1) break;
     kept = text.size();
   }
@@ -97,7 +111,13 @@ char* BeStringUtilities::WCharToCurrentLocaleChar(char* out, WCharCP in, size_t 
 AString& BeStringUtilities::WCharToCurrentLocaleChar(AString& out, WCharCP in) {
   out.clear();
   std::mbstate_t state{};
-  for (WCharCP p = in; p && *p; ++p) appendLocaleChar(out, *p, state);
+  const bool keepsAscii = localeKeepsAscii();
+  for (WCharCP p = in; p && *p; ++p) {
+    if (keepsAscii && *p >= 0 && *p < 0x80)
+      out.push_back(static_cast<char>(*p));
+    else
+      appendLocaleChar(out, *p, state);
+  }
   return out;
 }
 
@@ -107,7 +127,13 @@ WString& BeStringUtilities::CurrentLocaleCharToWChar(WString& out, const char* i
   std::mbstate_t state{};
   const char* p = in;
   size_t left = std::strlen(in);
+  const bool keepsAscii = localeKeepsAscii();
   while (left > 0) {
+    if (keepsAscii && static_cast<unsigned char>(*p) < 0x80) {
+      out.push_back(static_cast<wchar_t>(*p++));
+      --left;
+      continue;
+    }
     wchar_t c;
     size_t n = std::mbrtowc(&c, p, left, &state);
     if (n == static_cast<size_t>(-1) || n == static_cast<size_t>(-2)) {

@@ -1,6 +1,9 @@
 #include "host/wstring.h"
 
+#include <climits>
 #include <clocale>
+#include <cwchar>
+#include <random>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -76,6 +79,51 @@ TEST(LocaleTextTest, Utf8RoundTripsAndRepairsBadBytes) {
   EXPECT_EQ(BeStringUtilities::Utf8ToWChar("a\xff"
                                            "b\xc3"),
             L"a\uFFFDb\uFFFD");
+}
+
+// Both directions against the locale's own one-character calls, on texts that mix ASCII with
+// characters the locale may or may not encode, and on bytes that are not valid in it.
+TEST(LocaleTextTest, ConversionsMatchTheLocalesCharacterCalls) {
+  const wchar_t pool[] = {L'a',    L'/',      L'\\',     L' ',      L'\x7f',
+                          L'\x80', L'\u00e9', L'\u20ac', L'\xd800', static_cast<wchar_t>(0x1F600)};
+  const char bytes[] = {'a', '/', '\x7f', '\x80', '\xc3', '\xa9', '\xe2', '\x82', '\xac', '\xff'};
+  std::mt19937 random(3);
+  for (const char* locale : {"C", "C.UTF-8"}) {
+    ScopedCtype ctype(locale);
+    ASSERT_TRUE(ctype.ok()) << locale;
+    for (int i = 0; i < 500; ++i) {
+      std::wstring wide;
+      std::string narrow;
+      for (int n = static_cast<int>(random() % 12); n > 0; --n) {
+        wide += pool[random() % std::size(pool)];
+        narrow += bytes[random() % std::size(bytes)];
+      }
+      std::string expectedNarrow;
+      for (wchar_t c : wide) {
+        char out[MB_LEN_MAX];
+        std::mbstate_t state{};
+        const size_t n = std::wcrtomb(out, c, &state);
+        expectedNarrow += n == static_cast<size_t>(-1) ? std::string("?") : std::string(out, n);
+      }
+      AString actualNarrow;
+      EXPECT_EQ(BeStringUtilities::WCharToCurrentLocaleChar(actualNarrow, wide.c_str()),
+                expectedNarrow);
+
+      std::wstring expectedWide;
+      std::mbstate_t state{};
+      for (size_t at = 0; at < narrow.size();) {
+        wchar_t c = 0;
+        const size_t n = std::mbrtowc(&c, narrow.data() + at, narrow.size() - at, &state);
+        const bool bad = n == static_cast<size_t>(-1) || n == static_cast<size_t>(-2);
+        if (bad) state = std::mbstate_t{};
+        expectedWide += bad ? L'\uFFFD' : c;
+        at += bad || n == 0 ? 1 : n;
+      }
+      WString actualWide;
+      EXPECT_EQ(BeStringUtilities::CurrentLocaleCharToWChar(actualWide, narrow.c_str()),
+                expectedWide);
+    }
+  }
 }
 
 }  // namespace

@@ -1,0 +1,340 @@
+#include "records/record_text_writer.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <stdexcept>
+
+namespace {
+
+char lowerHexDigit(unsigned digit) { return "0123456789abcdef"[digit & 0xF]; }
+
+// The escape of a byte that JSON does not allow bare in a string, or 0 for a \u00xx escape.
+char shortEscape(unsigned char byte) {
+  switch (byte) {
+    case '"':
+      return '"';
+    case '\\':
+      return '\\';
+    case '\b':
+      return 'b';
+    case '\f':
+      return 'f';
+    case '\n':
+      return 'n';
+    case '\r':
+      return 'r';
+    case '\t':
+      return 't';
+    default:
+      return 0;
+  }
+}
+
+// Writes text quoted at at (room for 2 + 6 * size bytes); returns the end.
+char* quoted(char* at, std::string_view text) {
+  *at++ = '"';
+  for (const char c : text) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != '"' && byte != '\\') {
+      *at++ = c;
+      continue;
+    }
+    if (byte == 0) break;
+    *at++ = '\\';
+    if (const char escape = shortEscape(byte)) {
+      *at++ = escape;
+      continue;
+    }
+    std::memcpy(at, "u00", 3);
+    at[3] = lowerHexDigit(byte >> 4);
+    at[4] = lowerHexDigit(byte);
+    at += 5;
+  }
+  *at++ = '"';
+  return at;
+}
+
+// The 17 significant digits of a, a positive finite double from 1e-5 up to 1e15, rounded
+// as printf rounds them (to nearest, a tie to even), with the decimal exponent of the first:
+// a is about digits x 10^(exponent - 16). Exact: a = m x 2^e with m below 2^53 and e from
+// -69 to -3 in this range, so a x 10^(16 - exponent) = m x 10^k / 2^-e with k at most 22,
+// and m x 10^k stays below 2^127.
+struct Digits17 {
+  uint64_t digits;  // from 10^16 to 10^17 - 1
+  int exponent;
+};
+
+constexpr uint64_t kPow10[] = {1,
+                               10,
+                               100,
+                               1000,
+                               10000,
+                               100000,
+                               1000000,
+                               10000000,
+                               100000000,
+                               1000000000,
+                               10000000000,
+                               100000000000,
+                               1000000000000,
+                               10000000000000,
+                               100000000000000,
+                               1000000000000000,
+                               10000000000000000,
+                               100000000000000000,
+                               1000000000000000000,
+                               10000000000000000000u};
+
+unsigned __int128 pow10Wide(int k) {
+  return k <= 19 ? kPow10[k] : static_cast<unsigned __int128>(kPow10[k - 19]) * kPow10[19];
+}
+
+Digits17 digits17(double a) {
+  uint64_t bits = 0;
+  std::memcpy(&bits, &a, sizeof bits);
+  const uint64_t mantissa = (bits & ((uint64_t{1} << 52) - 1)) | (uint64_t{1} << 52);
+  const int shift = 1075 - static_cast<int>(bits >> 52);  // a = mantissa / 2^shift
+  // floor(log10(2^(52 - shift))): the exponent or one below it.
+  int exponent = ((52 - shift) * 1262611) >> 22;
+  for (;;) {
+    const unsigned __int128 scaled = pow10Wide(16 - exponent) * mantissa;
+    uint64_t digits = static_cast<uint64_t>(scaled >> shift);
+    if (digits >= kPow10[17]) {
+      ++exponent;
+      continue;
+    }
+    if (digits < kPow10[16]) {
+      --exponent;
+      continue;
+    }
+    const unsigned __int128 rest = scaled & ((static_cast<unsigned __int128>(1) << shift) - 1);
+    const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+    if (rest > half || (rest == half && (digits & 1) != 0)) ++digits;
+    if (digits == kPow10[17]) return {kPow10[16], exponent + 1};
+    return {digits, exponent};
+  }
+}
+
+// The 17 decimal digits of value (below 10^17, leading zeros kept), two at a time.
+void putDigits17(char* at, uint64_t value) {
+  static constexpr char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+  at[16] = static_cast<char>('0' + value % 10);
+  value /= 10;
+  for (int i = 14; i >= 0; i -= 2) {
+    std::memcpy(at + i, kPairs + 2 * (value % 100), 2);
+    value /= 100;
+  }
+}
+
+// printf's "%.17g" of the digits: plain notation for exponents from -4 to 16, else d.ddde-XX,
+// trailing zeros of the fraction dropped, and the point with them when none is left.
+char* formatDigits17(char* at, Digits17 d) {
+  char digits[17];
+  putDigits17(digits, d.digits);
+  int last = 16;  // the last digit that is not a trailing zero
+  while (last > 0 && digits[last] == '0') --last;
+  if (d.exponent < -4) {
+    *at++ = digits[0];
+    if (last > 0) {
+      *at++ = '.';
+      std::memcpy(at, digits + 1, static_cast<size_t>(last));
+      at += last;
+    }
+    std::memcpy(at, "e-0", 3);
+    at[2] = static_cast<char>('0' + (-d.exponent) / 10);
+    at[3] = static_cast<char>('0' + (-d.exponent) % 10);
+    return at + 4;
+  }
+  if (d.exponent < 0) {
+    std::memcpy(at, "0.0000", static_cast<size_t>(1 - d.exponent));
+    at += 1 - d.exponent;
+    std::memcpy(at, digits, static_cast<size_t>(last + 1));
+    return at + last + 1;
+  }
+  const int whole = d.exponent + 1;
+  std::memcpy(at, digits, static_cast<size_t>(whole));
+  at += whole;
+  if (last >= whole) {
+    *at++ = '.';
+    std::memcpy(at, digits + whole, static_cast<size_t>(last + 1 - whole));
+    at += last + 1 - whole;
+  }
+  return at;
+}
+
+// Writes a real at at (room for 32 bytes): 17 significant digits by the %g rule, always with
+// a point or an exponent; non-finite values as the out-of-range 1e+9999 or -1e+9999. Values
+// from 1e-5 up to 1e15 in size, most coordinates and colours, take an exact integer path;
+// the others go through the library.
+char* real(char* at, double value) {
+  if (!std::isfinite(value)) {
+    const std::string_view text = value > 0 ? "1e+9999" : "-1e+9999";
+    std::memcpy(at, text.data(), text.size());
+    return at + text.size();
+  }
+  char* end = nullptr;
+  const double size = std::fabs(value);
+  if (size >= 1e-5 && size < 1e15) {
+    if (value < 0) *at++ = '-';
+    end = formatDigits17(at, digits17(size));
+  } else {
+    end = std::to_chars(at, at + 32, value, std::chars_format::general, 17).ptr;
+  }
+  if (std::find_if(at, end, [](char c) { return c == '.' || c == 'e'; }) != end) return end;
+  std::memcpy(end, ".0", 2);
+  return end + 2;
+}
+
+thread_local std::string t_sharedText;
+thread_local bool t_sharedTextBorrowed = false;
+constexpr size_t kSharedTextKept = size_t{1} << 20;
+
+}  // namespace
+
+RecordTextWriter::RecordTextWriter(std::string& text) : m_text(text) {}
+
+char* RecordTextWriter::Reserve(size_t size) {
+  if (m_used + size > m_text.size())
+    m_text.resize(std::max({m_text.size() * 2, m_used + size, size_t{4096}}));
+  return m_text.data() + m_used;
+}
+
+void RecordTextWriter::Append(const char* bytes, size_t size) {
+  char* at = Reserve(size);
+  std::memcpy(at, bytes, size);
+  Commit(at + size);
+}
+
+void RecordTextWriter::NewLine() {
+  char* at = Reserve(2 + m_indent);
+  at[0] = '\r';
+  at[1] = '\n';
+  std::memset(at + 2, '\t', m_indent);
+  Commit(at + 2 + m_indent);
+}
+
+void RecordTextWriter::Open(Level& level) {
+  if (level.opened) return;
+  if (!level.freshLine) NewLine();
+  Append(level.isArray ? "[" : "{", 1);
+  ++m_indent;
+  level.opened = true;
+}
+
+// An array entry starts a line of its own (after the comma of the entry before it); an
+// object member's value follows its key on the key's line; the root stands at the start.
+bool RecordTextWriter::BeforeValue() {
+  if (m_depth == 0) return true;
+  Level& level = m_levels[m_depth - 1];
+  if (!level.isArray) return false;
+  Open(level);
+  if (level.hasEntry) Append(",", 1);
+  level.hasEntry = true;
+  NewLine();
+  return true;
+}
+
+void RecordTextWriter::Key(std::string_view key) {
+  Level& level = m_levels[m_depth - 1];
+  Open(level);
+  if (level.hasEntry) Append(",", 1);
+  level.hasEntry = true;
+  NewLine();
+  Commit(quoted(Reserve(5 + 6 * key.size()), key));
+  Append(" : ", 3);
+}
+
+void RecordTextWriter::Begin(bool isArray) {
+  if (m_depth == kMaxDepth) throw std::length_error("record text nested too deeply");
+  const bool freshLine = BeforeValue();
+  m_levels[m_depth++] = Level{isArray, false, freshLine, false};
+}
+
+void RecordTextWriter::End() {
+  const Level level = m_levels[--m_depth];
+  if (!level.opened) return Append(level.isArray ? "[]" : "{}", 2);
+  --m_indent;
+  NewLine();
+  Append(level.isArray ? "]" : "}", 1);
+}
+
+void RecordTextWriter::BeginObject() { Begin(false); }
+void RecordTextWriter::EndObject() { End(); }
+void RecordTextWriter::BeginArray() { Begin(true); }
+void RecordTextWriter::EndArray() { End(); }
+
+// BeforeValue and room for the value in one reservation: the scalars of large arrays take
+// this path once per entry.
+char* RecordTextWriter::ScalarAt(size_t room) {
+  if (m_depth == 0 || !m_levels[m_depth - 1].isArray) return Reserve(room);
+  Level& level = m_levels[m_depth - 1];
+  Open(level);
+  char* at = Reserve(3 + m_indent + room);
+  if (level.hasEntry) *at++ = ',';
+  level.hasEntry = true;
+  at[0] = '\r';
+  at[1] = '\n';
+  std::memset(at + 2, '\t', m_indent);
+  return at + 2 + m_indent;
+}
+
+void RecordTextWriter::String(std::string_view text) {
+  Commit(quoted(ScalarAt(2 + 6 * text.size()), text));
+}
+
+void RecordTextWriter::Integer(int64_t value) {
+  char* at = ScalarAt(24);
+  Commit(std::to_chars(at, at + 24, value).ptr);
+}
+
+void RecordTextWriter::Unsigned(uint64_t value) {
+  char* at = ScalarAt(24);
+  Commit(std::to_chars(at, at + 24, value).ptr);
+}
+
+void RecordTextWriter::Real(double value) { Commit(real(ScalarAt(kRealRoom), value)); }
+
+RecordTextWriter::Level& RecordTextWriter::ArrayLevel() {
+  if (m_depth == 0 || !m_levels[m_depth - 1].isArray)
+    throw std::logic_error("record text entries outside an array");
+  Level& level = m_levels[m_depth - 1];
+  Open(level);
+  return level;
+}
+
+char* RecordTextWriter::PutReal(char* at, double value) { return real(at, value); }
+
+char* RecordTextWriter::PutUnsigned(char* at, uint64_t value) {
+  return std::to_chars(at, at + kUnsignedRoom, value).ptr;
+}
+
+void RecordTextWriter::Boolean(bool value) {
+  BeforeValue();
+  value ? Append("true", 4) : Append("false", 5);
+}
+
+void RecordTextWriter::Null() {
+  BeforeValue();
+  Append("null", 4);
+}
+
+std::string_view RecordTextWriter::Finish() const {
+  return std::string_view(m_text.data(), m_used);
+}
+
+ScratchText::ScratchText() : m_text(&m_own), m_shared(!t_sharedTextBorrowed) {
+  if (!m_shared) return;
+  t_sharedTextBorrowed = true;
+  m_text = &t_sharedText;
+}
+
+ScratchText::~ScratchText() {
+  if (!m_shared) return;
+  if (t_sharedText.capacity() > kSharedTextKept) std::string().swap(t_sharedText);
+  t_sharedTextBorrowed = false;
+}

@@ -1,0 +1,110 @@
+// The record text form written piece by piece, for records made straight from their sources
+// rather than from a document tree. The bytes are those that toRecordText (record_text.h)
+// gives for the document that the same pieces would build.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+class RecordTextWriter {
+ public:
+  // Writes into the storage of text, whose bytes are then undefined: the record is what
+  // Finish gives. The storage is grown, never shrunk, so a buffer that serves record after
+  // record allocates (and clears) memory only for a record larger than all before it.
+  explicit RecordTextWriter(std::string& text);
+  RecordTextWriter(const RecordTextWriter&) = delete;
+  RecordTextWriter& operator=(const RecordTextWriter&) = delete;
+
+  // Containers. An object's members must be given in ascending order of their keys' bytes
+  // (the writer does not sort), each as Key followed by one value. A container that gets no
+  // entry is written as [] or {}. Nesting deeper than kMaxDepth throws std::length_error.
+  void BeginObject();
+  void EndObject();
+  void BeginArray();
+  void EndArray();
+  void Key(std::string_view key);
+
+  // Scalars. A string is written up to its first zero byte.
+  void String(std::string_view text);
+  void Integer(int64_t value);
+  void Unsigned(uint64_t value);
+  void Real(double value);
+  void Boolean(bool value);
+  void Null();
+
+  // count scalar entries of the array being written, in one reservation: put(at, i) writes
+  // entry i (at most room bytes) at at and returns its end. For the long arrays of numbers.
+  // Throws std::logic_error when no array is being written.
+  template <typename Put>
+  void Entries(size_t count, size_t room, Put put) {
+    if (count == 0) return;
+    Level& level = ArrayLevel();
+    char* at = Reserve(count * (3 + m_indent + room));
+    for (size_t i = 0; i < count; ++i) {
+      if (level.hasEntry) *at++ = ',';
+      level.hasEntry = true;
+      at[0] = '\r';
+      at[1] = '\n';
+      at += 2;
+      for (size_t tab = 0; tab < m_indent; ++tab) *at++ = '\t';
+      at = put(at, i);
+    }
+    Commit(at);
+  }
+  // The forms of Real and Unsigned, for Entries: at must have room for kRealRoom and
+  // kUnsignedRoom bytes. They return the end of what they wrote.
+  static constexpr size_t kRealRoom = 32;
+  static constexpr size_t kUnsignedRoom = 20;
+  static char* PutReal(char* at, double value);
+  static char* PutUnsigned(char* at, uint64_t value);
+
+  // The text written so far: the first bytes of the text given to the constructor.
+  std::string_view Finish() const;
+
+  static constexpr size_t kMaxDepth = 64;
+
+ private:
+  struct Level {
+    bool isArray;
+    bool opened;     // its bracket has been written
+    bool freshLine;  // it began at the start of a fresh line
+    bool hasEntry;
+  };
+
+  char* Reserve(size_t size);
+  void Commit(char* end) { m_used = static_cast<size_t>(end - m_text.data()); }
+  void Append(const char* bytes, size_t size);
+  void NewLine();
+  bool BeforeValue();  // places the next value; true when it stands at a fresh line's start
+  char* ScalarAt(size_t room);  // places a scalar of at most room bytes; where it goes
+  void Open(Level& level);
+  Level& ArrayLevel();  // the array being written, opened
+  void Begin(bool isArray);
+  void End();
+
+  std::string& m_text;
+  size_t m_used = 0;
+  size_t m_indent = 0;
+  size_t m_depth = 0;
+  Level m_levels[kMaxDepth];
+};
+
+// A text buffer that the record writers of a thread share, so that writing one record after
+// another reuses one allocation. Borrowed for the lifetime of the object; a second borrower
+// while the first is alive gets a buffer of its own. A buffer that grew beyond 1 MiB for a
+// large record is given back when the borrower is done.
+class ScratchText {
+ public:
+  ScratchText();
+  ~ScratchText();
+  ScratchText(const ScratchText&) = delete;
+  ScratchText& operator=(const ScratchText&) = delete;
+  std::string& Text() { return *m_text; }
+
+ private:
+  std::string m_own;
+  std::string* m_text;
+  bool m_shared;
+};

@@ -1,0 +1,148 @@
+#include "records/record_text_writer.h"
+
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "records/record_text.h"
+#include "tests/json_documents.h"
+
+namespace {
+
+// Gives the writer the pieces of value in the order toRecordText writes them.
+void replay(RecordTextWriter& writer, const Json::Value& value) {
+  switch (value.type()) {
+    case Json::nullValue:
+      return writer.Null();
+    case Json::booleanValue:
+      return writer.Boolean(value.asBool());
+    case Json::intValue:
+      return writer.Integer(value.asInt64());
+    case Json::uintValue:
+      return writer.Unsigned(value.asUInt64());
+    case Json::realValue:
+      return writer.Real(value.asDouble());
+    case Json::stringValue: {
+      const char* begin = nullptr;
+      const char* end = nullptr;
+      value.getString(&begin, &end);
+      return writer.String(std::string_view(begin, static_cast<size_t>(end - begin)));
+    }
+    case Json::arrayValue:
+      writer.BeginArray();
+      for (const Json::Value& element : value) replay(writer, element);
+      return writer.EndArray();
+    case Json::objectValue:
+      writer.BeginObject();
+      for (auto member = value.begin(); member != value.end(); ++member) {
+        const char* keyEnd = nullptr;
+        const char* key = member.memberName(&keyEnd);
+        writer.Key(std::string_view(key, static_cast<size_t>(keyEnd - key)));
+        replay(writer, *member);
+      }
+      return writer.EndObject();
+  }
+}
+
+// One buffer serves every document, shorter after longer and back, as it does in an export.
+TEST(RecordTextWriterTest, WritesWhatTheDocumentPathWritesOnGeneratedDocuments) {
+  test_support::DocumentGenerator generator(7141);
+  std::string buffer;
+  for (int i = 0; i < 3000; ++i) {
+    const Json::Value document = i % 7 == 0 ? generator.Generate(0) : generator.Container(i % 6);
+    RecordTextWriter writer(buffer);
+    replay(writer, document);
+    ASSERT_EQ(writer.Finish(), toRecordText(document)) << "document " << i;
+  }
+}
+
+TEST(RecordTextWriterTest, RefusesNestingBeyondItsDepth) {
+  std::string buffer;
+  RecordTextWriter writer(buffer);
+  for (size_t i = 0; i < RecordTextWriter::kMaxDepth; ++i) writer.BeginArray();
+  EXPECT_THROW(writer.BeginObject(), std::length_error);
+}
+
+TEST(RecordTextWriterTest, EntriesAreForArraysOnly) {
+  std::string buffer;
+  RecordTextWriter writer(buffer);
+  auto zero = [](char* at, size_t) {
+    *at = '0';
+    return at + 1;
+  };
+  EXPECT_THROW(writer.Entries(1, 1, zero), std::logic_error);
+  writer.BeginObject();
+  EXPECT_THROW(writer.Entries(1, 1, zero), std::logic_error);
+}
+
+TEST(RecordTextWriterTest, ScratchTextIsSharedByOneBorrowerAtATime) {
+  std::string* first = nullptr;
+  {
+    ScratchText outer;
+    first = &outer.Text();
+    ScratchText inner;
+    EXPECT_NE(&inner.Text(), first);
+    outer.Text().resize(2u << 20);  // beyond what is kept between records
+  }
+  ScratchText again;
+  EXPECT_EQ(&again.Text(), first);
+  EXPECT_LT(again.Text().capacity(), 2u << 20);
+}
+
+// The number form by its definition: printf's "%.17g", then ".0" when there is neither a
+// point nor an exponent.
+std::string printfReal(double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.17g", value);
+  std::string out = text;
+  if (out.find_first_of(".e") == std::string::npos) out += ".0";
+  return out;
+}
+
+// Values around every power of ten the writer meets, exact ties at the 17th digit (an
+// integer of 13 or 14 digits and a sixteenth), and random bit patterns and magnitudes.
+std::vector<double> realsToCheck() {
+  std::vector<double> values;
+  for (int power = -7; power <= 17; ++power) {
+    const double ten = std::pow(10.0, power);
+    double below = ten, above = ten;
+    for (int i = 0; i < 40; ++i) {
+      values.insert(values.end(), {below, above, -below});
+      below = std::nextafter(below, 0.0);
+      above = std::nextafter(above, 1e300);
+    }
+  }
+  std::mt19937_64 random(17);
+  for (int i = 0; i < 20000; ++i) {
+    const double whole = static_cast<double>(random() % 100000000000000ull);
+    values.push_back(whole + static_cast<double>(random() % 16) / 16.0);
+  }
+  for (int i = 0; i < 200000; ++i) {
+    const double magnitude = std::pow(10.0, std::uniform_real_distribution<double>(-8, 18)(random));
+    values.push_back((i % 2 ? -1 : 1) * magnitude);
+    uint64_t bits = random();
+    double any = 0;
+    std::memcpy(&any, &bits, sizeof any);
+    if (std::isfinite(any)) values.push_back(any);
+    values.push_back(static_cast<double>(random() % 256) * 0.00392156862745098);
+  }
+  return values;
+}
+
+TEST(RecordTextWriterTest, WritesRealsAsPrintfWritesThem) {
+  std::string buffer;
+  for (double value : realsToCheck()) {
+    RecordTextWriter writer(buffer);
+    writer.Real(value);
+    ASSERT_EQ(writer.Finish(), printfReal(value)) << std::hexfloat << value;
+  }
+}
+
+}  // namespace
