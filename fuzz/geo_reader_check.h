@@ -12,10 +12,14 @@ namespace geo_check {
 
 inline const char* nameOf(GeoParse parse) {
   switch (parse) {
-    case GeoParse::Parsed: return "parsed";
-    case GeoParse::Refused: return "refused";
-    case GeoParse::TooDeep: return "too deep";
-    case GeoParse::Unsure: return "unsure";
+    case GeoParse::Parsed:
+      return "parsed";
+    case GeoParse::Refused:
+      return "refused";
+    case GeoParse::TooDeep:
+      return "too deep";
+    case GeoParse::Unsure:
+      return "unsure";
   }
   return "?";
 }

@@ -400,8 +400,8 @@ bool Scanner::decodeNumber(const Token& token, Number* number) {
   const char* p = token.start;
   const bool negative = *p == '-';
   if (negative) ++p;
-  const uint64_t limit =
-      negative ? uint64_t(std::numeric_limits<int64_t>::max()) + 1 : std::numeric_limits<uint64_t>::max();
+  const uint64_t limit = negative ? uint64_t(std::numeric_limits<int64_t>::max()) + 1
+                                  : std::numeric_limits<uint64_t>::max();
   const uint64_t threshold = limit / 10;
   uint64_t value = 0;
   while (p < token.end) {
