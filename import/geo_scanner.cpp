@@ -195,6 +195,7 @@ class Scanner {
   bool readValue(int depth, const Target& target);
   bool readObject(int depth, GeoRecord* record);
   bool readArray(int depth, const Target& entries, bool* nonEmpty);
+  bool readEntry(int depth, const Target& entries);
   bool decodeNumber(const Token& token, Number* number);
   bool decodeReal(const Token& token, Number* number);
   bool decodeString(const Token& token, std::string* decoded);
@@ -384,7 +385,16 @@ bool Scanner::readArray(int depth, const Target& entries, bool* nonEmpty) {
   }
   *nonEmpty = true;
   for (;;) {
-    if (!readValue(depth + 1, entries)) return false;
+    if (!readEntry(depth + 1, entries)) return false;
+    skipSpaces();  // the common separators first, as readToken would read them
+    if (cur_ != end_ && *cur_ == ',') {
+      ++cur_;
+      continue;
+    }
+    if (cur_ != end_ && *cur_ == ']') {
+      ++cur_;
+      return true;
+    }
     Token token;
     bool ok = readToken(token);
     while (token.type == Tok::Comment && ok) ok = readToken(token);
@@ -392,6 +402,24 @@ bool Scanner::readArray(int depth, const Target& entries, bool* nonEmpty) {
       return fail(GeoParse::Refused);
     if (token.type == Tok::ArrayEnd) return true;
   }
+}
+
+// An entry of a list: a number is read straight away, as readValue would read it; anything
+// else goes through readValue.
+bool Scanner::readEntry(int depth, const Target& entries) {
+  if (entries.kind != Target::Kind::Entry || depth >= kNestingLimit)
+    return readValue(depth, entries);
+  skipSpaces();
+  if (cur_ == end_ || !(isDigit(*cur_) || *cur_ == '-')) return readValue(depth, entries);
+  Token token;
+  token.type = Tok::Number;
+  token.start = cur_++;
+  readNumber();
+  token.end = cur_;
+  Number number;
+  if (!decodeNumber(token, &number)) return false;
+  pushNumber(entries, number);
+  return true;
 }
 
 // Digits only: a 64-bit integer when it fits (by Json::Reader's own test, which sends some
