@@ -255,32 +255,39 @@ TEST_F(MeshImportTest, MalformedRecordIsSkippedWithoutColourOrElement) {
   EXPECT_THAT(Design().trueColors, IsEmpty());
 }
 
-// Whatever the reader refuses is reported whole, and the import goes on with the next
-// sub-folder: nothing of a refused record is imported, not even its colour.
-TEST_F(MeshImportTest, RecordTheReaderRefusesIsReportedAndNothingOfItIsAdded) {
+// A record that the reader refuses is reported whole, and the import goes on with the next
+// sub-folder: nothing of it is imported, not even its colour.
+TEST_F(MeshImportTest, RecordCutShortIsReportedAndNothingOfItIsAdded) {
   const std::string whole =
       std::string(R"({"colors" : [0.1, 0.3, 0.7], )") + kTriangle + R"(, "name" : "x"})";
-  std::vector<std::string> records = {"", "not json", "{\"colors\" : [0.1, 0.3, 0.7]} garbage"};
-  // Every cut of a whole record, down to its first byte; none is whole JSON.
+  std::vector<std::string> records = {"", "not json"};
+  // Cuts of a whole record down to its first byte; none is whole JSON.
   for (int length = static_cast<int>(whole.size()) - 1; length > 0; length -= 7)
     records.push_back(whole.substr(0, static_cast<size_t>(length)));
-  // Nesting deeper than the reader allows, after members that are whole.
-  records.push_back(whole.substr(0, whole.size() - 1) + ", \"deep\" : " + std::string(1001, '[') +
-                    std::string(1001, ']') + "}");
   std::vector<std::string> expected;
   for (size_t i = 0; i < records.size(); ++i) {
-    std::string name = "r" + std::string(i < 10 ? "00" : i < 100 ? "0" : "") + std::to_string(i);
+    std::string name = "r" + std::string(i < 10 ? "0" : "") + std::to_string(i);
     WriteRecord(name, records[i]);
-    if (i != 2) expected.push_back("Invalid geometry in Json file " + RecordPathText(name));
+    expected.push_back("Invalid geometry in Json file " + RecordPathText(name));
   }
-  expected.insert(expected.begin() + 2, "There is no 'positions' node in Json file");
-  WriteRecord("z_good", whole);
+  // What follows a whole root is never read.
+  WriteRecord("z_good", whole + " garbage");
   Import();
   EXPECT_EQ(Messages(), expected);
   ASSERT_EQ(Elements().size(), 1u) << "only the good record";
   EXPECT_EQ(Elements()[0]->points.size(), 3u);
-  // Text after a whole root is never read; the colour of that record is the only one asked.
-  EXPECT_EQ(Design().trueColors.size(), 1u);
+  EXPECT_EQ(Design().trueColors.size(), 1u) << "only the good record asked for its colour";
+}
+
+TEST_F(MeshImportTest, RecordNestedDeeperThanTheReaderAllowsIsReportedAndTheNextIsImported) {
+  const std::string members = std::string(R"({"colors" : [0.1, 0.3, 0.7], )") + kTriangle;
+  WriteRecord("a_deep",
+              members + R"(, "deep" : )" + std::string(1001, '[') + std::string(1001, ']') + "}");
+  WriteRecord("b_deepest_allowed",
+              members + R"(, "deep" : )" + std::string(999, '[') + std::string(999, ']') + "}");
+  Import();
+  EXPECT_THAT(Messages(), ElementsAre("Invalid geometry in Json file " + RecordPathText("a_deep")));
+  EXPECT_EQ(Elements().size(), 1u);
 }
 
 TEST_F(MeshImportTest, CoordinateThatOverflowsTheModelUnitsIsMalformed) {
