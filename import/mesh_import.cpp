@@ -1,11 +1,9 @@
 #include "import/mesh_import.h"
 
-#include <json/json.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <limits>
+#include <string>
 
 #include "app/message/message.h"
 #include "host/dgn_folder.h"
@@ -16,70 +14,39 @@
 #include "host/polyface.h"
 #include "host/symbology.h"
 #include "host/wstring.h"
-#include "records/base.h"
+#include "import/geo_reader.h"
 
 namespace {
 
-// A member that the import reads must be missing, null or an array whose entries all read
-// as numbers (null reads as 0, true as 1, false as 0).
-bool isNumberList(const Json::Value& member) {
-  if (member.isNull()) return true;
-  if (!member.isArray()) return false;
-  for (const Json::Value& entry : member)
-    if (!entry.isNull() && !entry.isBool() && !entry.isNumeric()) return false;
-  return true;
-}
+bool isNumberList(const GeoList& list) { return list.kind != GeoList::Kind::Other; }
 
-// How the import reads an index: truncated toward zero, as a 32-bit integer. False when the
-// entry holds no such integer.
-bool readIndex(const Json::Value& entry, int32_t* index) {
-  if (entry.isNull() || entry.isBool()) {
-    *index = entry.asInt();
-    return true;
-  }
-  if (entry.isInt()) {  // a whole number that fits 32 bits, however written
-    *index = entry.asInt();
-    return true;
-  }
-  if (entry.isIntegral()) return false;  // 64-bit values beyond the 32-bit range
-  double truncated = std::trunc(entry.asDouble());
-  if (!(truncated >= std::numeric_limits<int32_t>::min() &&
-        truncated <= std::numeric_limits<int32_t>::max())) {
-    return false;
-  }
-  *index = static_cast<int32_t>(truncated);
-  return true;
-}
+size_t pointCountOf(const GeoList& positions) { return (positions.size + 2) / 3; }
 
-size_t pointCountOf(const Json::Value& positions) { return (positions.size() + 2) / 3; }
-
-// Whether the record can become a mesh without the host or the JSON library being handed
-// something they refuse. Whether "positions" and "indices" are there at all is judged
-// later, after the colour, so that an incomplete record reports what it lacks; the checks
-// that need both lists apply only when both hold entries.
-bool isValidRecord(const Json::Value& record, double millimetreScale) {
-  if (!record.isObject()) return false;
-  const Json::Value& colors = record["colors"];
-  const Json::Value& positions = record["positions"];
-  const Json::Value& indices = record["indices"];
+// Whether the record can become a mesh without the host being handed something it refuses.
+// Whether "positions" and "indices" are there at all is judged later, after the colour, so
+// that an incomplete record reports what it lacks; the checks that need both lists apply only
+// when both hold entries.
+bool isValidRecord(const GeoRecord& record, double millimetreScale) {
+  if (record.root != GeoRecord::Root::Object) return false;
+  const GeoList& colors = record.colors;
+  const GeoList& positions = record.positions;
+  const GeoList& indices = record.indices;
   if (!isNumberList(colors) || !isNumberList(positions) || !isNumberList(indices)) return false;
-  for (const Json::Value& entry : colors)
-    if (std::isnan(entry.asDouble())) return false;
-  for (const Json::Value& entry : positions)
-    if (!std::isfinite(entry.asDouble() * millimetreScale)) return false;
+  for (double value : colors.values)
+    if (std::isnan(value)) return false;
+  for (double value : positions.values)
+    if (!std::isfinite(value * millimetreScale)) return false;
+  if (!indices.indexesFit) return false;
   int64_t pointCount = static_cast<int64_t>(pointCountOf(positions));
-  for (const Json::Value& entry : indices) {
-    int32_t index = 0;
-    if (!readIndex(entry, &index)) return false;
+  for (int32_t index : indices.indexes)
     if (pointCount > 0 && (index < 0 || index >= pointCount)) return false;
-  }
-  return pointCount == 0 || indices.size() % 3 == 0;
+  return pointCount == 0 || indices.size % 3 == 0;
 }
 
 // A colour entry (0 to 1) as a byte: clamped, then rounded, so that every byte that the
 // export writes as b times 1/255 comes back as b.
-Byte colorByte(const Json::Value& colors, Json::ArrayIndex index) {
-  double value = index < colors.size() ? colors[index].asDouble() : 0.0;
+Byte colorByte(const GeoList& colors, size_t index) {
+  double value = index < colors.size ? colors.values[index] : 0.0;
   return static_cast<Byte>(std::lround(std::clamp(value, 0.0, 1.0) * 255.0));
 }
 
@@ -87,25 +54,21 @@ double millimetreScale() {
   return ISessionMgr::GetActiveDgnModelP()->GetModelInfo().GetUorPerMeter() * 0.001;
 }
 
-bvector<DPoint3d> readPoints(const Json::Value& positions, double scale) {
+bvector<DPoint3d> readPoints(const GeoList& positions, double scale) {
   bvector<DPoint3d> points;
-  Json::ArrayIndex count = positions.size();
-  auto coordinate = [&](Json::ArrayIndex i) {
-    return i < count ? positions[i].asDouble() * scale : 0.0;
-  };
-  for (Json::ArrayIndex i = 0; i < count; i += 3)
+  const size_t count = positions.size;
+  points.reserve(pointCountOf(positions));
+  auto coordinate = [&](size_t i) { return i < count ? positions.values[i] * scale : 0.0; };
+  for (size_t i = 0; i < count; i += 3)
     points.push_back(DPoint3d::From(coordinate(i), coordinate(i + 1), coordinate(i + 2)));
   return points;
 }
 
 // One-based indices; every entry was checked by isValidRecord.
-bvector<int> readIndices(const Json::Value& indices) {
+bvector<int> readIndices(const GeoList& indices) {
   bvector<int> oneBased;
-  for (const Json::Value& entry : indices) {
-    int32_t index = 0;
-    readIndex(entry, &index);
-    oneBased.push_back(index + 1);
-  }
+  oneBased.reserve(indices.size);
+  for (int32_t index : indices.indexes) oneBased.push_back(index + 1);
   return oneBased;
 }
 
@@ -129,10 +92,16 @@ void importGeometryRecord(WCharCP subFolderPath) {
     printMessage("File %S doesn't exist", fileName.c_str());
     return;
   }
-  Json::Value document;
-  readJsonFile(document, fileName);
-  const Json::Value& record = document;  // reading a missing member must not add it
-  if (record.size() == 0) {
+  // A record that the reader refuses (a syntax error anywhere, a text cut short, nesting
+  // deeper than it allows) is reported whole: nothing of it is imported.
+  std::string text;
+  GeoRecord record;  // a file that can't be read holds no members, as an empty record
+  if (BeFile::ReadEntireFile(text, fileName.c_str()) == BeFileStatus::Success &&
+      readGeoRecord(text, &record) != GeoParse::Parsed) {
+    printMessage("Invalid geometry in Json file %S", fileName.c_str());
+    return;
+  }
+  if (record.root == GeoRecord::Root::Empty) {
     printMessage("Json root node is empty");
     return;
   }
@@ -142,20 +111,20 @@ void importGeometryRecord(WCharCP subFolderPath) {
     return;
   }
 
-  const Json::Value& colors = record["colors"];
+  const GeoList& colors = record.colors;
   IntColorDef color(colorByte(colors, 0), colorByte(colors, 1), colorByte(colors, 2));
   ElementPropertiesSetterPtr setter = ElementPropertiesSetter::Create();
   setter->SetColor(
       DgnColorMap::CreateElementColor(color, nullptr, nullptr, *ISessionMgr::GetActiveDgnFile()));
 
-  const Json::Value& positions = record["positions"];
-  if (positions.size() == 0) {
+  const GeoList& positions = record.positions;
+  if (positions.size == 0) {
     printMessage("There is no 'positions' node in Json file");
     return;
   }
   bvector<DPoint3d> points = readPoints(positions, scale);
-  const Json::Value& indices = record["indices"];
-  if (indices.size() == 0) {
+  const GeoList& indices = record.indices;
+  if (indices.size == 0) {
     printMessage("There is no 'indices' node in Json file");
     return;
   }

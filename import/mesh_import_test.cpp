@@ -198,8 +198,6 @@ TEST_F(MeshImportTest, EveryColourByteThatTheExportWritesComesBack) {
 TEST_F(MeshImportTest, IncompleteRecordsAreReportedAndTheNextIsImported) {
   MakeSubFolder("a_missing");
   WriteRecord("b_empty_object", "{}");
-  WriteRecord("c_empty_file", "");
-  WriteRecord("d_not_json", "not json");
   WriteRecord("e_scalar", "42");
   WriteRecord("f_empty_array", "[]");
   WriteRecord("g_colours_only", R"({"colors" : [0.1, 0.3, 0.7]})");
@@ -210,7 +208,6 @@ TEST_F(MeshImportTest, IncompleteRecordsAreReportedAndTheNextIsImported) {
   Import();
   EXPECT_THAT(Messages(),
               ElementsAre("File " + RecordPathText("a_missing") + " doesn't exist",
-                          "Json root node is empty", "Json root node is empty",
                           "Json root node is empty", "Json root node is empty",
                           "Json root node is empty", "There is no 'positions' node in Json file",
                           "There is no 'positions' node in Json file",
@@ -257,6 +254,41 @@ TEST_F(MeshImportTest, MalformedRecordIsSkippedWithoutColourOrElement) {
   EXPECT_EQ(Messages(), expected);
   EXPECT_EQ(Elements().size(), 1u);
   EXPECT_THAT(Design().trueColors, IsEmpty());
+}
+
+// A record that the reader refuses is reported whole, and the import goes on with the next
+// sub-folder: nothing of it is imported, not even its colour.
+TEST_F(MeshImportTest, RecordCutShortIsReportedAndNothingOfItIsAdded) {
+  const std::string whole =
+      std::string(R"({"colors" : [0.1, 0.3, 0.7], )") + kTriangle + R"(, "name" : "x"})";
+  std::vector<std::string> records = {"", "not json"};
+  // Cuts of a whole record down to its first byte; none is whole JSON.
+  for (int length = static_cast<int>(whole.size()) - 1; length > 0; length -= 7)
+    records.push_back(whole.substr(0, static_cast<size_t>(length)));
+  std::vector<std::string> expected;
+  for (size_t i = 0; i < records.size(); ++i) {
+    std::string name = "r" + std::string(i < 10 ? "0" : "") + std::to_string(i);
+    WriteRecord(name, records[i]);
+    expected.push_back("Invalid geometry in Json file " + RecordPathText(name));
+  }
+  // What follows a whole root is never read.
+  WriteRecord("z_good", whole + " garbage");
+  Import();
+  EXPECT_EQ(Messages(), expected);
+  ASSERT_EQ(Elements().size(), 1u) << "only the good record";
+  EXPECT_EQ(Elements()[0]->points.size(), 3u);
+  EXPECT_EQ(Design().trueColors.size(), 1u) << "only the good record asked for its colour";
+}
+
+TEST_F(MeshImportTest, RecordNestedDeeperThanTheReaderAllowsIsReportedAndTheNextIsImported) {
+  const std::string members = std::string(R"({"colors" : [0.1, 0.3, 0.7], )") + kTriangle;
+  WriteRecord("a_deep",
+              members + R"(, "deep" : )" + std::string(1001, '[') + std::string(1001, ']') + "}");
+  WriteRecord("b_deepest_allowed",
+              members + R"(, "deep" : )" + std::string(999, '[') + std::string(999, ']') + "}");
+  Import();
+  EXPECT_THAT(Messages(), ElementsAre("Invalid geometry in Json file " + RecordPathText("a_deep")));
+  EXPECT_EQ(Elements().size(), 1u);
 }
 
 TEST_F(MeshImportTest, CoordinateThatOverflowsTheModelUnitsIsMalformed) {
