@@ -17,12 +17,12 @@ struct ScanCriteriaDeleter {
 };
 using ScanCriteriaOwner = std::unique_ptr<ScanCriteria, ScanCriteriaDeleter>;
 
-void scanModel(DgnModelRefP modelRef, const WString& mainFolder) {
+void scanModel(DgnModelRefP modelRef, ExportRun& run) {
   ScanCriteriaOwner criteria(ScanCriteria::Create());
   criteria->SetModelRef(modelRef);
   criteria->SetModelSections(DgnModelSections::GraphicElements);
   criteria->SetDrawnElements();
-  criteria->SetElemRefCallback(exportElement, const_cast<WChar*>(mainFolder.c_str()));
+  criteria->SetElemRefCallback(exportElement, &run);
   criteria->Scan();
 }
 
@@ -33,7 +33,8 @@ bool isMissingAttachment(DgnModelRefP modelRef) {
 }  // namespace
 
 void exportCommand(WCharCP) {
-  WString mainFolder;
+  ExportRun run;
+  WString& mainFolder = run.mainFolder;
   // One retry: a folder that was just removed can still be held open for a moment.
   if (createMainFolder(mainFolder) != 0 && createMainFolder(mainFolder) != 0) {
     printMessage("createMainFolder ERROR!");
@@ -47,7 +48,7 @@ void exportCommand(WCharCP) {
   for (ReachableModelRefIterator it = reachable.begin(); it != reachable.end(); it.MoveToNext()) {
     DgnModelRefP modelRef = it.GetCurrent();
     if (!isMissingAttachment(modelRef) && exported.insert(modelRef->GetDgnModelP()).second)
-      scanModel(modelRef, mainFolder);
+      scanModel(modelRef, run);
   }
   printMessage("Output to %S", mainFolder.c_str());
 }

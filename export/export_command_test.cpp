@@ -9,12 +9,13 @@
 
 #include <gtest/gtest.h>
 
+#include "host/wstring.h"
 #include "standin/design_writer.h"
 #include "standin/file_system.h"
 #include "standin/paths.h"
+#include "standin/shell.h"
 #include "testing/fault_file_system.h"
 #include "testing/seed.h"
-#include "standin/shell.h"
 #include "testing/test_support.h"
 
 namespace {
@@ -112,6 +113,48 @@ TEST_F(ExportTest, WritesEveryElementWithMeshesOfEveryReachableModel) {
   EXPECT_EQ(elementFolders("Site"),
             (std::set<std::string>{"Site.dgn - Default - 1", "Site.dgn - Default - 2",
                                    "Walls.dgn - Default - 7", "Nested.dgn - Default - 8"}));
+}
+
+// Folder names that come out the same never overwrite each other: models "a/b" and "a\b",
+// and attached files of one name from two folders. The second element is reported and left
+// out; the first keeps its records.
+TEST_F(ExportTest, ElementsWhoseFolderNamesClashAreReportedAndTheFirstKept) {
+  fs::create_directories(temp.Path() + "/x");
+  fs::create_directories(temp.Path() + "/y");
+  writeDesign("x/Walls.dgn", {7});
+  writeDesign("y/Walls.dgn", {7});
+  std::string site = temp.Path() + "/Site.dgn";
+  DesignBuilder builder(host::ToWindowsPath(site));
+  addBox(builder.AddModel("a/b"), 1);
+  host::Model& second = builder.AddModel("a\\b");
+  addBox(second, 1).vector = {0, 0, 9000};
+  host::Model& first = *builder.File().models[0];
+  builder.AddAttachment(first, "x/Walls.dgn");
+  builder.AddAttachment(first, "y/Walls.dgn");
+  builder.AddAttachment(first, "Site.dgn", "a\\b");
+  std::string error;
+  ASSERT_TRUE(host::SaveDesignFile(builder.File(), site, &error)) << error;
+
+  ShellOutcome run = exportInShell(site);
+  auto windows = [](const std::string& local) {
+    return BeStringUtilities::WCharToUtf8(host::ToWindowsPath(local).c_str());
+  };
+  EXPECT_EQ(
+      run.messages,
+      (std::vector<std::string>{
+          "Element folder C:\\Temp\\Site\\Walls.dgn - Default - 7 is taken by element 7 of "
+          "model Default in " +
+              windows(temp.Path() + "/x/Walls.dgn") + ": element 7 of model Default in " +
+              windows(temp.Path() + "/y/Walls.dgn") + " is left out",
+          "Element folder C:\\Temp\\Site\\Site.dgn - a_b - 1 is taken by element 1 of "
+          "model a/b in " +
+              windows(site) + ": element 1 of model a\\b in " + windows(site) + " is left out",
+          "Output to C:\\Temp\\Site"}));
+  EXPECT_EQ(elementFolders("Site"),
+            (std::set<std::string>{"Site.dgn - a_b - 1", "Walls.dgn - Default - 7"}));
+  std::ifstream geo(mainFolder("Site") + "/Site.dgn - a_b - 1/geo.json");
+  std::string text((std::istreambuf_iterator<char>(geo)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text.find("9000"), std::string::npos) << "the first element's records stay";
 }
 
 TEST_F(ExportTest, ASecondExportReplacesTheFirst) {

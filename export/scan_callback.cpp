@@ -1,5 +1,6 @@
 #include "export/scan_callback.h"
 
+#include "app/message/message.h"
 #include "export/mesh_processor.h"
 #include "host/element_handle.h"
 #include "host/polyface.h"
@@ -21,12 +22,39 @@ IFacetOptionsPtr createExportFacetOptions() {
 
 namespace {
 
-void writeRecords(WCharCP mainFolder, ElementHandleCR element,
+// "element 5 of model Default in Z:\p\Site.dgn": enough to tell apart two elements whose
+// folder names come out the same.
+std::wstring describeElement(ElementHandleCR element) {
+  const DgnModel* model = element.GetDgnModelP();
+  std::wstring text = L"element " + std::to_wstring(element.GetElementId());
+  if (!model) return text;
+  text += L" of model ";
+  text += model->GetModelName();
+  if (const DgnFile* file = model->GetDgnFileP()) {
+    text += L" in ";
+    text += file->GetFileName().c_str();
+  }
+  return text;
+}
+
+// False, with a message naming the folder and both elements, when an earlier element of this
+// export took the folder that this element's name comes out as.
+bool claimFolder(ExportRun& run, ElementHandleCR element) {
+  const std::wstring folder = elementFolderPath(run.mainFolder.c_str(), element).c_str();
+  const std::wstring self = describeElement(element);
+  auto [owner, fresh] = run.folderOwners.emplace(folder, self);
+  if (fresh) return true;
+  printMessage("Element folder %S is taken by %S: %S is left out", folder.c_str(),
+               owner->second.c_str(), self.c_str());
+  return false;
+}
+
+void writeRecords(ExportRun& run, ElementHandleCR element,
                   const bvector<PolyfaceHeaderPtr>& meshes) {
-  WString mainFolderPath(mainFolder);
+  if (!claimFolder(run, element)) return;
   WString elementFolder;
   // A folder that can't be made shows when its record files can't be written.
-  createElementFolder(elementFolder, mainFolderPath.c_str(), element);
+  createElementFolder(elementFolder, run.mainFolder.c_str(), element);
   const RecordFolder folder(elementFolder);
   writeGeometryRecord(folder, element, meshes);
   writeComponentRecord(folder, element);
@@ -40,6 +68,6 @@ int exportElement(ElementRefBase* elementRef, CallbackArgP argument, ScanCriteri
   IFacetOptionsPtr options = createExportFacetOptions();
   bvector<PolyfaceHeaderPtr> meshes;
   if (collectMeshes(meshes, element, options.get()))
-    writeRecords(static_cast<WCharCP>(argument), element, meshes);
+    writeRecords(*static_cast<ExportRun*>(argument), element, meshes);
   return 0;
 }

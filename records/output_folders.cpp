@@ -75,15 +75,20 @@ int createMainFolder(WString& mainFolder) {
   return status;
 }
 
-int createElementFolder(WString& elementFolder, WCharCP mainFolder, ElementHandleCR element) {
-  elementFolder.assign(mainFolder ? mainFolder : L"");
-  elementFolder.append(L"\\");
-  const DgnModel* model = element.GetDgnModelP();
-  if (!model || !mainFolder || !*mainFolder) return kRefused;
+WString elementFolderPath(WCharCP mainFolder, ElementHandleCR element) {
+  WString path(mainFolder ? mainFolder : L"");
+  path.append(L"\\");
+  if (const DgnModel* model = element.GetDgnModelP()) {
+    WString name = rawElementFolderName(*model, element.GetElementId());
+    makeFolderName(name);
+    path.append(name);
+  }
+  return path;
+}
 
-  WString name = rawElementFolderName(*model, element.GetElementId());
-  makeFolderName(name);
-  elementFolder.append(name);
+int createElementFolder(WString& elementFolder, WCharCP mainFolder, ElementHandleCR element) {
+  elementFolder = elementFolderPath(mainFolder, element);
+  if (!element.GetDgnModelP() || !mainFolder || !*mainFolder) return kRefused;
   return replaceFolder(elementFolder);
 }
 

@@ -23,6 +23,9 @@ int createMainFolder(WString& mainFolder);
 // mainFolder, or an element without a model, gives a non-zero status and touches nothing.
 int createElementFolder(WString& elementFolder, WCharCP mainFolder, ElementHandleCR element);
 
+// The path that createElementFolder gives the element's folder, without touching the disk.
+WString elementFolderPath(WCharCP mainFolder, ElementHandleCR element);
+
 // The element code: the part of the element folder path after its last backslash (the whole
 // path when it has none), as locale text, kept whole however long it is.
 void getElementCode(WCharCP elementFolderPath, AString& code);
