@@ -1,6 +1,7 @@
 #include "standin/shell.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -112,6 +113,26 @@ TEST_F(ShellRun, MissingReferencesGetANoteAndTheDesignStillOpens) {
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_NE(result.err.find("Walls.dgn"), std::string::npos) << result.err;
   EXPECT_EQ(Lines(result.out).size(), 2u);
+}
+
+// A device or a pipe is never read: as an attachment it is a missing file at once (today's
+// /dev/zero would grow the shell without bound), as the design it stops the shell at once.
+TEST_F(ShellRun, DevicesAndPipesAreRefusedAtOnce) {
+  ProcessResult attached =
+      Run({Design(siteDesign(R"([ { "file": "/dev/zero" } ])")), "tolvane range"});
+  EXPECT_EQ(attached.exitCode, 0) << attached.err;
+  EXPECT_NE(attached.err.find("/dev/zero: can't read the file (is a device or pipe, not a regular "
+                              "file)"),
+            std::string::npos)
+      << attached.err;
+  EXPECT_EQ(Lines(attached.out).size(), 2u);
+
+  const std::string fifo = m_folder.Path() + "/Pipe.dgn";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);
+  ProcessResult piped = Run({fifo, "tolvane range"});
+  EXPECT_EQ(piped.exitCode, 2);
+  EXPECT_NE(piped.err.find("is a device or pipe, not a regular file"), std::string::npos)
+      << piped.err;
 }
 
 // The stderr lines that aren't prompts.
