@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "standin/file_system.h"
+#include "standin/paths.h"
 
 namespace host {
 namespace {
@@ -408,16 +409,9 @@ namespace {
 // stays inside one file system and so is atomic. The process id keeps two shells that save
 // the same design from writing into one temporary file.
 std::string temporaryPathFor(const std::string& localPath) {
-  size_t slash = localPath.find_last_of('/');
-  size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-  return localPath.substr(0, nameStart) + "." + localPath.substr(nameStart) + ".saving-" +
+  const std::string name = LocalNameOf(localPath);
+  return localPath.substr(0, localPath.size() - name.size()) + "." + name + ".saving-" +
          std::to_string(::getpid());
-}
-
-std::string folderOf(const std::string& localPath) {
-  size_t slash = localPath.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : localPath.substr(0, slash);
 }
 
 // Writes text to path, makes it durable and closes it; the first failure, if any.
@@ -447,7 +441,7 @@ bool SaveDesignFile(const DesignFile& design, const std::string& localPath, std:
     return false;
   }
   // The new design is in place; syncing its folder makes the rename survive a power loss.
-  status = files.SyncDirectory(folderOf(localPath));
+  status = files.SyncDirectory(LocalFolderOf(localPath));
   if (!status.ok()) {
     *error = localPath + ": the design was saved, but may not survive a power loss (" +
              status.message() + ")";

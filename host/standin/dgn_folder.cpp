@@ -9,12 +9,6 @@
 
 namespace {
 
-bool isSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
-bool hasDrive(const std::wstring& path) {
-  return path.size() >= 2 && path[1] == L':' && std::iswalpha(path[0]);
-}
-
 // "X:" followed by the components of rest, "." and ".." resolved by their text (never
 // above the root), each component followed by one backslash.
 std::wstring drivePortableName(wchar_t drive, const std::wstring& rest) {
@@ -26,7 +20,7 @@ std::wstring drivePortableName(wchar_t drive, const std::wstring& rest) {
 
 // The portable name of a path in any accepted form; empty when the path can't be placed.
 std::wstring portableName(const std::wstring& path) {
-  if (hasDrive(path)) return drivePortableName(path[0], path.substr(2));
+  if (host::DriveLength(path) != 0) return drivePortableName(path[0], path.substr(2));
   std::string local;
   if (!host::ToLocalPath(path, &local)) return std::wstring();
   std::wstring windows = host::ToWindowsPath(local);
@@ -51,7 +45,7 @@ bool matchesFilter(const wchar_t* pattern, const wchar_t* name) {
 DgnFolderMonikerPtr DgnFolderMoniker::CreateFromFolderName(WCharCP name, WCharCP searchPath) {
   if (!name || !*name) return nullptr;
   std::wstring path = name;
-  bool relative = !hasDrive(path) && !isSeparator(path[0]);
+  bool relative = !host::DriveLength(path) != 0 && !host::IsPathSeparator(path[0]);
   if (relative && searchPath && *searchPath) path = std::wstring(searchPath) + L"\\" + path;
   std::wstring portable = portableName(path);
   if (portable.empty()) return nullptr;

@@ -7,12 +7,7 @@
 
 namespace {
 
-size_t nameStart(const std::wstring& path) {
-  size_t separator = path.find_last_of(L"\\/");
-  if (separator != std::wstring::npos) return separator + 1;
-  if (path.size() >= 2 && path[1] == L':') return 2;
-  return 0;
-}
+size_t nameStart(const std::wstring& path) { return host::LastComponentStart(path); }
 
 // The position of the extension's dot in the name that starts at start, or npos.
 size_t extensionDot(const std::wstring& path, size_t start) {
@@ -41,7 +36,7 @@ BeFileName::BeFileName(int mask, WCharCP fullName) {
   std::wstring path = fullName ? fullName : L"";
   size_t start = nameStart(path);
   size_t dot = extensionDot(path, start);
-  size_t deviceEnd = path.size() >= 2 && path[1] == L':' ? 2 : 0;
+  size_t deviceEnd = host::DriveLength(path);
   if (mask & Device) append(path.substr(0, deviceEnd));
   if (mask & Directory) append(path.substr(deviceEnd, start - deviceEnd));
   if (mask & Basename) append(path.substr(start, (dot == npos ? path.size() : dot) - start));
@@ -74,14 +69,14 @@ BeFileNameStatus BeFileName::CreateNewDirectory(WCharCP path) {
   std::vector<std::wstring> missing;
   std::wstring wide = path;
   while (!wide.empty()) {
-    while (!wide.empty() && (wide.back() == L'\\' || wide.back() == L'/')) wide.pop_back();
+    while (!wide.empty() && host::IsPathSeparator(wide.back())) wide.pop_back();
     std::string localPart;
     if (!host::ToLocalPath(wide, &localPart) || fs.Exists(localPart).ok()) break;
     if (host::LastComponentIsRefused(wide)) return BeFileNameStatus::IllegalName;
     missing.push_back(wide);
-    size_t separator = wide.find_last_of(L"\\/");
-    if (separator == std::wstring::npos) break;
-    wide.resize(separator);
+    size_t start = host::LastComponentStart(wide);
+    if (start == 0 || start == host::DriveLength(wide)) break;
+    wide.resize(start - 1);
   }
   // With its parent there, the folder itself was refused just now: not asked twice.
   if (triedAtOnce && missing.size() == 1) return BeFileNameStatus::CantCreate;

@@ -29,8 +29,6 @@ std::string workingFolder() {
   return error ? std::string("/") : cwd.string();
 }
 
-bool isSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
 }  // namespace
 
 std::vector<std::wstring> ResolvePathComponents(const std::wstring& text) {
@@ -46,7 +44,7 @@ std::vector<std::wstring> ResolvePathComponents(const std::wstring& text) {
     current.clear();
   };
   for (wchar_t c : text) {
-    if (isSeparator(c))
+    if (IsPathSeparator(c))
       flush();
     else
       current.push_back(c);
@@ -99,7 +97,7 @@ std::string resolvedUnder(const std::string& root, std::wstring_view text) {
   size_t start = 0;
   while (start <= text.size()) {
     size_t end = start;
-    while (end < text.size() && !isSeparator(text[end])) ++end;
+    while (end < text.size() && !IsPathSeparator(text[end])) ++end;
     const std::wstring_view part = text.substr(start, end - start);
     if (part == L"..") {
       if (out.size() > rootSize) out.resize(out.rfind('/'));
@@ -115,7 +113,7 @@ std::string resolvedUnder(const std::string& root, std::wstring_view text) {
 
 bool ToLocalPath(const std::wstring& path, std::string* local) {
   if (path.empty()) return false;
-  if (path.size() >= 2 && path[1] == L':' && std::iswalpha(path[0])) {
+  if (DriveLength(path) != 0) {
     wchar_t drive = std::towupper(path[0]);
     const std::wstring_view rest = std::wstring_view(path).substr(2);
     if (drive == L'C') {
@@ -163,12 +161,32 @@ bool IsRefusedNameChar(wchar_t c) {
   }
 }
 
+bool IsPathSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+size_t DriveLength(std::wstring_view path) {
+  return path.size() >= 2 && path[1] == L':' && std::iswalpha(path[0]) ? 2 : 0;
+}
+
+size_t LastComponentStart(std::wstring_view path) {
+  const size_t drive = DriveLength(path);
+  for (size_t i = path.size(); i > drive; --i)
+    if (IsPathSeparator(path[i - 1])) return i;
+  return drive;
+}
+
+std::string LocalFolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string LocalNameOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 bool LastComponentIsRefused(const std::wstring& windowsPath) {
-  size_t start = 0;
-  if (windowsPath.size() >= 2 && windowsPath[1] == L':') start = 2;
-  size_t lastSeparator = windowsPath.find_last_of(L"\\/");
-  if (lastSeparator != std::wstring::npos && lastSeparator >= start) start = lastSeparator + 1;
-  for (size_t i = start; i < windowsPath.size(); ++i)
+  for (size_t i = LastComponentStart(windowsPath); i < windowsPath.size(); ++i)
     if (IsRefusedNameChar(windowsPath[i])) return true;
   return false;
 }

@@ -6,9 +6,23 @@
 #include "inside.h"  // first: stops any source outside the stand-in
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace host {
+
+// The one grammar of host paths. Windows paths: an optional drive ("C:"), then components
+// separated by "\" or "/". Local paths: components separated by "/".
+bool IsPathSeparator(wchar_t c);
+// 2 when the path starts with a drive letter and a colon, else 0.
+size_t DriveLength(std::wstring_view path);
+// Where the last component of a Windows path starts: after its last separator, else after its
+// drive, else 0.
+size_t LastComponentStart(std::wstring_view path);
+// The folder of a local path ("." for a bare name, "/" for a name under the root), and its
+// last component.
+std::string LocalFolderOf(const std::string& path);
+std::string LocalNameOf(const std::string& path);
 
 // Sets the local folder of drive C (the shell's --drive-c); empty goes back to the default:
 // $TOLVANE_DRIVE_C, else $HOME/.tolvane/drive_c.

@@ -83,3 +83,32 @@ TEST(PathsTest, MapsAsTheResolvedComponentsOfThePath) {
 }
 
 }  // namespace
+
+namespace {
+
+// The one path grammar that every host path operation splits paths with.
+TEST(PathGrammarTest, SplitsDrivesSeparatorsAndTheLastComponent) {
+  struct Case {
+    const wchar_t* path;
+    size_t drive;
+    size_t lastStart;
+  };
+  const Case cases[] = {
+      {L"", 0, 0},       {L"C:", 2, 2},    {L"C:\\", 2, 3},
+      {L"c:Temp", 2, 2}, {L"1:\\a", 0, 3}, {L"C:\\Temp\\a b", 2, 8},
+      {L"Z:/p/q", 2, 5}, {L"name", 0, 0},  {L"a\\", 0, 2},
+      {L"\\\\", 0, 2},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(host::DriveLength(c.path), c.drive) << c.path;
+    EXPECT_EQ(host::LastComponentStart(c.path), c.lastStart) << c.path;
+  }
+  const std::pair<const char*, std::pair<const char*, const char*>> local[] = {
+      {"/a/b.dgn", {"/a", "b.dgn"}}, {"/b.dgn", {"/", "b.dgn"}}, {"b.dgn", {".", "b.dgn"}}};
+  for (const auto& [path, parts] : local) {
+    EXPECT_EQ(host::LocalFolderOf(path), parts.first) << path;
+    EXPECT_EQ(host::LocalNameOf(path), parts.second) << path;
+  }
+}
+
+}  // namespace

@@ -15,11 +15,11 @@ namespace {
 // folder, absolute ones (local or Windows form) as they are.
 std::string attachedLocalPath(const DesignFile& attaching, const std::string& file) {
   std::wstring wide = BeStringUtilities::Utf8ToWChar(file.c_str());
-  bool absolute = wide.starts_with(L'/') || wide.find(L':') == 1;
+  bool absolute = wide.starts_with(L'/') || DriveLength(wide) != 0;
   if (!absolute) {
-    std::wstring folder = attaching.windowsPath;
-    size_t separator = folder.find_last_of(L"\\/");
-    folder = separator == std::wstring::npos ? std::wstring() : folder.substr(0, separator);
+    const std::wstring& attachingPath = attaching.windowsPath;
+    const size_t start = LastComponentStart(attachingPath);
+    std::wstring folder = start == 0 ? std::wstring() : attachingPath.substr(0, start - 1);
     wide = folder + L"\\" + wide;
   }
   std::string local;

@@ -15,12 +15,12 @@
 #include <string>
 #include <vector>
 
+#include "host/wstring.h"
 #include "standin/design_loader.h"
 #include "standin/design_writer.h"
 #include "standin/keyin_table.h"
 #include "standin/paths.h"
 #include "standin/session.h"
-#include "host/wstring.h"
 
 namespace host {
 namespace {
@@ -99,16 +99,9 @@ bool parseArguments(int argc, const char* const argv[], ShellOptions* options, s
   return true;
 }
 
-std::string baseName(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
+std::string baseName(const std::string& path) { return LocalNameOf(path); }
 
-std::string folderOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
+std::string folderOf(const std::string& path) { return LocalFolderOf(path); }
 
 // The application built beside the shell executable.
 std::string defaultApplication() {
