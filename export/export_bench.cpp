@@ -9,7 +9,7 @@
 #include <fstream>
 #include <string>
 
-#include "export/bench_design.h"
+#include "testing/bench_design.h"
 #include "export/export_command.h"
 #include "standin/design_loader.h"
 #include "testing/seed.h"

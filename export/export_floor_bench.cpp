@@ -24,7 +24,7 @@
 #include <tuple>
 #include <vector>
 
-#include "export/bench_design.h"
+#include "testing/bench_design.h"
 #include "export/export_command.h"
 #include "standin/design_loader.h"
 #include "testing/seed.h"

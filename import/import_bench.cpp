@@ -19,27 +19,18 @@
 #include <vector>
 
 #include "export/export_command.h"
-#include "standin/design.h"
-#include "standin/design_loader.h"
-#include "testing/seed.h"
-#include "standin/session.h"
 #include "import/geo_reader.h"
 #include "import/mesh_import.h"
+#include "standin/design.h"
+#include "standin/design_loader.h"
+#include "standin/session.h"
+#include "testing/bench_design.h"
+#include "testing/seed.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-std::string generatedDesign(int64_t count) {
-  std::string path =
-      (fs::temp_directory_path() / ("tolvane-bench-" + std::to_string(count) + ".dgn")).string();
-  if (!fs::exists(path)) {
-    std::string command = std::string(TOLVANE_GENDESIGN) + " " + path + " " + std::to_string(count);
-    if (std::system(command.c_str()) != 0) return std::string();
-  }
-  return path;
-}
 
 // Exports the design at path; returns the local path of its main output folder, or empty.
 std::string exportDesign(const std::string& path, const host::seed::ScopedDriveC& driveC) {
@@ -64,7 +55,7 @@ std::vector<std::string> recordTexts(const std::string& folder) {
 double seconds(Clock::duration duration) { return std::chrono::duration<double>(duration).count(); }
 
 void BM_ImportVsJsonReader(benchmark::State& state) {
-  const std::string path = generatedDesign(state.range(0));
+  const std::string path = bench::generatedDesign(state.range(0));
   host::seed::ScopedDriveC driveC;
   const std::string folder = path.empty() ? std::string() : exportDesign(path, driveC);
   if (folder.empty()) {

@@ -22,6 +22,7 @@
 
 #include "standin/design_loader.h"
 #include "standin/file_system.h"
+#include "testing/bench_design.h"
 
 extern "C" {
 void* __libc_malloc(size_t size);
@@ -107,16 +108,6 @@ class HeapPeak {
   int64_t Peak() const { return g_peak.load(); }
 };
 
-std::string generatedDesign(int64_t count) {
-  std::string path =
-      (fs::temp_directory_path() / ("tolvane-bench-" + std::to_string(count) + ".dgn")).string();
-  if (!fs::exists(path)) {
-    std::string command = std::string(TOLVANE_GENDESIGN) + " " + path + " " + std::to_string(count);
-    if (std::system(command.c_str()) != 0) return std::string();
-  }
-  return path;
-}
-
 // Wall and processor time since a start, so that a busy machine shows in neither ratio.
 struct Clock {
   std::chrono::steady_clock::time_point wall = std::chrono::steady_clock::now();
@@ -138,7 +129,7 @@ bool parseWithJsonReader(const std::string& path) {
 }
 
 void BM_LoadDesign(benchmark::State& state) {
-  std::string path = generatedDesign(state.range(0));
+  std::string path = bench::generatedDesign(state.range(0));
   if (path.empty()) {
     state.SkipWithError("tolvane-gendesign failed");
     return;
