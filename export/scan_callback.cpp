@@ -3,6 +3,7 @@
 #include "export/mesh_processor.h"
 #include "host/element_handle.h"
 #include "host/polyface.h"
+#include "host/status_service.h"
 #include "records/attribute_record.h"
 #include "records/base.h"
 #include "records/component_record.h"
@@ -21,16 +22,17 @@ IFacetOptionsPtr createExportFacetOptions() {
 
 namespace {
 
-void writeRecords(WCharCP mainFolder, ElementHandleCR element,
+void writeRecords(ExportScan& scan, ElementHandleCR element,
                   const bvector<PolyfaceHeaderPtr>& meshes) {
-  WString mainFolderPath(mainFolder);
   WString elementFolder;
   // A folder that can't be made shows when its record files can't be written.
-  createElementFolder(elementFolder, mainFolderPath.c_str(), element);
+  if (createElementFolder(elementFolder, scan.mainFolder.c_str(), element) == 0)
+    ++scan.foldersWritten;
   const RecordFolder folder(elementFolder);
   writeGeometryRecord(folder, element, meshes);
   writeComponentRecord(folder, element);
   writeAttributeRecord(folder, element);
+  ++scan.elementsWritten;
 }
 
 }  // namespace
@@ -39,7 +41,8 @@ int exportElement(ElementRefBase* elementRef, CallbackArgP argument, ScanCriteri
   ElementHandle element(elementRef, criteria->GetModelRef());
   IFacetOptionsPtr options = createExportFacetOptions();
   bvector<PolyfaceHeaderPtr> meshes;
-  if (collectMeshes(meshes, element, options.get()))
-    writeRecords(static_cast<WCharCP>(argument), element, meshes);
+  ExportScan& scan = *static_cast<ExportScan*>(argument);
+  if (collectMeshes(meshes, element, options.get())) writeRecords(scan, element, meshes);
+  mdlStatus_updateTask(++scan.elementsDone);
   return 0;
 }

@@ -2,15 +2,27 @@
 // writes its element folder with its three records.
 #pragma once
 
+#include <cstdint>
+
 #include "host/polyface.h"
 #include "host/scan_criteria.h"
+#include "host/wstring.h"
 
 // The facet options of the export, made anew for every element: every facet a triangle, on
 // planes and curved surfaces alike (the geometry record reads the point indices in blocks of
 // four), and normals asked for.
 IFacetOptionsPtr createExportFacetOptions();
 
-// The element scan callback. argument is the main output folder path (wchar_t const*),
-// owned by the export command. Always returns 0, so the scan goes on whatever happened to
-// this element.
+// What the scans of one export share: where the records go, and the counts that the host's
+// status service is given.
+struct ExportScan {
+  WString mainFolder;
+  int64_t elementsDone = 0;     // elements the scans went through
+  int64_t elementsWritten = 0;  // elements whose records were written
+  int64_t foldersWritten = 0;   // element folders made
+};
+
+// The element scan callback. argument is the export's ExportScan, owned by the export
+// command; each element counts as done and is reported to the status service. Always
+// returns 0, so the scan goes on whatever happened to this element.
 int exportElement(ElementRefBase* elementRef, CallbackArgP argument, ScanCriteria* criteria);
