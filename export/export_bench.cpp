@@ -9,9 +9,9 @@
 #include <fstream>
 #include <string>
 
-#include "testing/bench_design.h"
 #include "export/export_command.h"
 #include "standin/design_loader.h"
+#include "testing/bench_design.h"
 #include "testing/seed.h"
 
 namespace {

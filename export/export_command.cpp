@@ -2,11 +2,13 @@
 
 #include <memory>
 #include <unordered_set>
+#include <vector>
 
 #include "app/message/message.h"
 #include "export/scan_callback.h"
 #include "host/dgn_model.h"
 #include "host/scan_criteria.h"
+#include "host/status_service.h"
 #include "records/output_folders.h"
 
 namespace {
@@ -17,38 +19,57 @@ struct ScanCriteriaDeleter {
 };
 using ScanCriteriaOwner = std::unique_ptr<ScanCriteria, ScanCriteriaDeleter>;
 
-void scanModel(DgnModelRefP modelRef, ExportRun& run) {
+void scanModel(DgnModelRefP modelRef, PFScanElemRefCallback callback, CallbackArgP argument) {
   ScanCriteriaOwner criteria(ScanCriteria::Create());
   criteria->SetModelRef(modelRef);
   criteria->SetModelSections(DgnModelSections::GraphicElements);
   criteria->SetDrawnElements();
-  criteria->SetElemRefCallback(exportElement, &run);
+  criteria->SetElemRefCallback(callback, argument);
   criteria->Scan();
+}
+
+int countElement(ElementRefBase*, CallbackArgP argument, ScanCriteria*) {
+  ++*static_cast<int64_t*>(argument);
+  return 0;
 }
 
 bool isMissingAttachment(DgnModelRefP modelRef) {
   return modelRef->IsDgnAttachment() && modelRef->AsDgnAttachmentCP()->IsMissingFile();
 }
 
+// The model references to scan: the active model and those reachable from it, less missing
+// attachments. A model reached again by another path gives the same records: each is
+// exported once, where it is first reached.
+std::vector<DgnModelRefP> modelsToScan() {
+  DgnModelRefP active = ISessionMgr::GetActiveDgnModelRefP();
+  ReachableModelRefCollection reachable = active->GetReachableModelRefs(nullptr);
+  std::unordered_set<DgnModelP> seen;
+  std::vector<DgnModelRefP> models;
+  for (ReachableModelRefIterator it = reachable.begin(); it != reachable.end(); it.MoveToNext()) {
+    DgnModelRefP modelRef = it.GetCurrent();
+    if (!isMissingAttachment(modelRef) && seen.insert(modelRef->GetDgnModelP()).second)
+      models.push_back(modelRef);
+  }
+  return models;
+}
+
 }  // namespace
 
 void exportCommand(WCharCP) {
-  ExportRun run;
-  WString& mainFolder = run.mainFolder;
+  ExportScan scan;
+  WString& mainFolder = scan.mainFolder;
   // One retry: a folder that was just removed can still be held open for a moment.
   if (createMainFolder(mainFolder) != 0 && createMainFolder(mainFolder) != 0) {
     printMessage("createMainFolder ERROR!");
     return;
   }
-  DgnModelRefP active = ISessionMgr::GetActiveDgnModelRefP();
-  ReachableModelRefCollection reachable = active->GetReachableModelRefs(nullptr);
-  // A model reached again by another path gives the same records: each is exported once,
-  // where it is first reached.
-  std::unordered_set<DgnModelP> exported;
-  for (ReachableModelRefIterator it = reachable.begin(); it != reachable.end(); it.MoveToNext()) {
-    DgnModelRefP modelRef = it.GetCurrent();
-    if (!isMissingAttachment(modelRef) && exported.insert(modelRef->GetDgnModelP()).second)
-      scanModel(modelRef, run);
-  }
+  std::vector<DgnModelRefP> models = modelsToScan();
+  // The total shown with the progress: a scan that only counts costs little beside the
+  // faceting and writing of each element.
+  int64_t total = 0;
+  for (DgnModelRefP modelRef : models) scanModel(modelRef, countElement, &total);
+  mdlStatus_beginTask("Export", total);
+  for (DgnModelRefP modelRef : models) scanModel(modelRef, exportElement, &scan);
+  mdlStatus_endTask(scan.elementsWritten, scan.foldersWritten);
   printMessage("Output to %S", mainFolder.c_str());
 }

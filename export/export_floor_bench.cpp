@@ -24,9 +24,9 @@
 #include <tuple>
 #include <vector>
 
-#include "testing/bench_design.h"
 #include "export/export_command.h"
 #include "standin/design_loader.h"
+#include "testing/bench_design.h"
 #include "testing/seed.h"
 
 namespace {

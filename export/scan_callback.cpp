@@ -4,6 +4,7 @@
 #include "export/mesh_processor.h"
 #include "host/element_handle.h"
 #include "host/polyface.h"
+#include "host/status_service.h"
 #include "records/attribute_record.h"
 #include "records/base.h"
 #include "records/component_record.h"
@@ -39,26 +40,28 @@ std::wstring describeElement(ElementHandleCR element) {
 
 // False, with a message naming the folder and both elements, when an earlier element of this
 // export took the folder that this element's name comes out as.
-bool claimFolder(ExportRun& run, ElementHandleCR element) {
-  const std::wstring folder = elementFolderPath(run.mainFolder.c_str(), element).c_str();
+bool claimFolder(ExportScan& scan, ElementHandleCR element) {
+  const std::wstring folder = elementFolderPath(scan.mainFolder.c_str(), element).c_str();
   const std::wstring self = describeElement(element);
-  auto [owner, fresh] = run.folderOwners.emplace(folder, self);
+  auto [owner, fresh] = scan.folderOwners.emplace(folder, self);
   if (fresh) return true;
   printMessage("Element folder %S is taken by %S: %S is left out", folder.c_str(),
                owner->second.c_str(), self.c_str());
   return false;
 }
 
-void writeRecords(ExportRun& run, ElementHandleCR element,
+void writeRecords(ExportScan& scan, ElementHandleCR element,
                   const bvector<PolyfaceHeaderPtr>& meshes) {
-  if (!claimFolder(run, element)) return;
+  if (!claimFolder(scan, element)) return;
   WString elementFolder;
   // A folder that can't be made shows when its record files can't be written.
-  createElementFolder(elementFolder, run.mainFolder.c_str(), element);
+  if (createElementFolder(elementFolder, scan.mainFolder.c_str(), element) == 0)
+    ++scan.foldersWritten;
   const RecordFolder folder(elementFolder);
   writeGeometryRecord(folder, element, meshes);
   writeComponentRecord(folder, element);
   writeAttributeRecord(folder, element);
+  ++scan.elementsWritten;
 }
 
 }  // namespace
@@ -67,7 +70,8 @@ int exportElement(ElementRefBase* elementRef, CallbackArgP argument, ScanCriteri
   ElementHandle element(elementRef, criteria->GetModelRef());
   IFacetOptionsPtr options = createExportFacetOptions();
   bvector<PolyfaceHeaderPtr> meshes;
-  if (collectMeshes(meshes, element, options.get()))
-    writeRecords(*static_cast<ExportRun*>(argument), element, meshes);
+  ExportScan& scan = *static_cast<ExportScan*>(argument);
+  if (collectMeshes(meshes, element, options.get())) writeRecords(scan, element, meshes);
+  mdlStatus_updateTask(++scan.elementsDone);
   return 0;
 }

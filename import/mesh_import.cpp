@@ -12,6 +12,7 @@
 #include "host/file_name.h"
 #include "host/new_elements.h"
 #include "host/polyface.h"
+#include "host/status_service.h"
 #include "host/symbology.h"
 #include "host/wstring.h"
 #include "import/geo_reader.h"
@@ -72,25 +73,25 @@ bvector<int> readIndices(const GeoList& indices) {
   return oneBased;
 }
 
-void addMeshElement(const bvector<DPoint3d>& points, const bvector<int>& indices,
+bool addMeshElement(const bvector<DPoint3d>& points, const bvector<int>& indices,
                     const ElementPropertiesSetter& setter) {
   DgnModelRefP modelRef = ISessionMgr::GetActiveDgnModelRefP();
   PolyfaceHeaderPtr mesh = PolyfaceHeader::CreateIndexedMesh(3, points, indices);
   EditElementHandle element;
   MeshHeaderHandler::CreateMeshElement(element, nullptr, *mesh, true, *modelRef);
   setter.Apply(element);
-  element.AddToModel();
+  return element.AddToModel() == SUCCESS;
 }
 
 }  // namespace
 
-void importGeometryRecord(WCharCP subFolderPath) {
+bool importGeometryRecord(WCharCP subFolderPath) {
   BeFileName fileName;
   fileName.SetName(subFolderPath);
   fileName.append(WString("geo.json", BentleyCharEncoding(0)));
   if (!fileName.DoesPathExist()) {
     printMessage("File %S doesn't exist", fileName.c_str());
-    return;
+    return false;
   }
   // A record that the reader refuses (a syntax error anywhere, a text cut short, nesting
   // deeper than it allows) is reported whole: nothing of it is imported.
@@ -99,16 +100,16 @@ void importGeometryRecord(WCharCP subFolderPath) {
   if (BeFile::ReadEntireFile(text, fileName.c_str()) == BeFileStatus::Success &&
       readGeoRecord(text, &record) != GeoParse::Parsed) {
     printMessage("Invalid geometry in Json file %S", fileName.c_str());
-    return;
+    return false;
   }
   if (record.root == GeoRecord::Root::Empty) {
     printMessage("Json root node is empty");
-    return;
+    return false;
   }
   double scale = millimetreScale();
   if (!isValidRecord(record, scale)) {
     printMessage("Invalid geometry in Json file %S", fileName.c_str());
-    return;
+    return false;
   }
 
   const GeoList& colors = record.colors;
@@ -120,15 +121,15 @@ void importGeometryRecord(WCharCP subFolderPath) {
   const GeoList& positions = record.positions;
   if (positions.size == 0) {
     printMessage("There is no 'positions' node in Json file");
-    return;
+    return false;
   }
   bvector<DPoint3d> points = readPoints(positions, scale);
   const GeoList& indices = record.indices;
   if (indices.size == 0) {
     printMessage("There is no 'indices' node in Json file");
-    return;
+    return false;
   }
-  addMeshElement(points, readIndices(indices), *setter);
+  return addMeshElement(points, readIndices(indices), *setter);
 }
 
 void importCommand(WCharCP folderName) {
@@ -145,6 +146,13 @@ void importCommand(WCharCP folderName) {
     printMessage("GetSubFolders ERROR!");
     return;
   }
-  for (const DgnFolderMonikerPtr& subFolder : *subFolders)
-    importGeometryRecord(subFolder->GetPortableName().c_str());
+  // An import makes elements and no folders.
+  mdlStatus_beginTask("Import", static_cast<int64_t>(subFolders->size()));
+  int64_t done = 0;
+  int64_t added = 0;
+  for (const DgnFolderMonikerPtr& subFolder : *subFolders) {
+    if (importGeometryRecord(subFolder->GetPortableName().c_str())) ++added;
+    mdlStatus_updateTask(++done);
+  }
+  mdlStatus_endTask(added, 0);
 }

@@ -1,0 +1,155 @@
+// The status service seen from outside: the shell runs the export and the import with its
+// standard error on a pseudo-terminal, then on a pipe, and standard output on a pipe in both.
+#include "host/status_service.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <regex>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "testing/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using test_support::TempFolder;
+
+struct TerminalRun {
+  int exitCode = -1;
+  std::string out;       // standard output, a pipe
+  std::string terminal;  // what standard error wrote on the pseudo-terminal
+};
+
+// Appends what fd has to text; false once it has nothing more (end of file, or EIO from a
+// pseudo-terminal whose other side is closed).
+bool Drain(int fd, std::string& text) {
+  char buffer[4096];
+  ssize_t n = read(fd, buffer, sizeof buffer);
+  if (n < 0 && errno == EINTR) return true;
+  if (n <= 0) return false;
+  text.append(buffer, static_cast<size_t>(n));
+  return true;
+}
+
+// Runs the shell with args, standard error on a new pseudo-terminal and standard output on
+// a pipe; standard input is /dev/null.
+TerminalRun RunShellOnTerminal(const std::vector<std::string>& args) {
+  int master = -1, slave = -1, outPipe[2];
+  if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0 || pipe(outPipe) != 0)
+    throw std::runtime_error("no pseudo-terminal or pipe");
+  std::string shell = test_support::ShellPath();
+  std::vector<char*> argv{shell.data()};
+  std::vector<std::string> copies(args);
+  for (std::string& arg : copies) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  pid_t child = fork();
+  if (child == 0) {
+    int null = open("/dev/null", O_RDONLY);
+    dup2(null, 0);
+    dup2(outPipe[1], 1);
+    dup2(slave, 2);
+    close(master);
+    close(outPipe[0]);
+    execv(shell.c_str(), argv.data());
+    _exit(127);
+  }
+  close(slave);
+  close(outPipe[1]);
+  TerminalRun run;
+  pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {master, POLLIN, 0}};
+  std::string* texts[2] = {&run.out, &run.terminal};
+  int openCount = 2;
+  while (openCount > 0 && poll(fds, 2, 30000) > 0) {
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      if (!Drain(fds[i].fd, *texts[i])) {
+        close(fds[i].fd);
+        fds[i].fd = -1;
+        --openCount;
+      }
+    }
+  }
+  for (pollfd& fd : fds)
+    if (fd.fd >= 0) close(fd.fd);
+  int status = 0;
+  waitpid(child, &status, 0);
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+  return run;
+}
+
+int64_t FolderCount(const std::string& path) {
+  int64_t count = 0;
+  for (const auto& entry : fs::directory_iterator(path)) count += entry.is_directory() ? 1 : 0;
+  return count;
+}
+
+// The first match of pattern in text, its first group as a number; -1 when none.
+int64_t FirstNumber(const std::string& text, const std::string& pattern) {
+  std::smatch match;
+  if (!std::regex_search(text, match, std::regex(pattern))) return -1;
+  return std::stoll(match[1].str());
+}
+
+class StatusServiceTest : public ::testing::Test {
+ protected:
+  TempFolder temp;
+  std::string driveC = temp.Path() + "/c";
+  std::string sample = test_support::SourceDir() + "/samples/Site.dgn";
+};
+
+TEST_F(StatusServiceTest, ExportShowsProgressAndSummaryOnATerminalOnly) {
+  std::vector<std::string> args{"--drive-c", driveC, sample, "tolvane export"};
+  TerminalRun onTerminal = RunShellOnTerminal(args);
+  ASSERT_EQ(onTerminal.exitCode, 0) << onTerminal.terminal;
+  const int64_t folders = FolderCount(driveC + "/Temp/Site");
+  ASSERT_GT(folders, 0);
+
+  const std::string& shown = onTerminal.terminal;
+  int64_t total = FirstNumber(shown, R"(Export: \d+ of (\d+) elements, .*\d\.\d s)");
+  EXPECT_GE(total, folders) << shown;
+  EXPECT_EQ(FirstNumber(shown, R"(Export: (\d+) elements and \d+ folders written in \d+\.\d s)"),
+            folders)
+      << shown;
+  EXPECT_EQ(FirstNumber(shown, R"(Export: \d+ elements and (\d+) folders written in)"), folders)
+      << shown;
+
+  auto onPipe = test_support::RunShell(args);
+  ASSERT_EQ(onPipe.exitCode, 0) << onPipe.err;
+  EXPECT_EQ(onPipe.err.find("Export"), std::string::npos) << onPipe.err;
+  EXPECT_EQ(onPipe.err.find('\x1b'), std::string::npos) << onPipe.err;
+  EXPECT_EQ(onTerminal.out, onPipe.out) << "the message window is the same either way";
+  EXPECT_EQ(test_support::Lines(onPipe.out), std::vector<std::string>{"Output to C:\\Temp\\Site"});
+}
+
+TEST_F(StatusServiceTest, ImportCountsRecordsOfAllSubFoldersAndWritesNoFolders) {
+  ASSERT_EQ(test_support::RunShell({"--drive-c", driveC, sample, "tolvane export"}).exitCode, 0);
+  const int64_t folders = FolderCount(driveC + "/Temp/Site");
+  std::string target = temp.WriteFile(
+      "empty.dgn", R"({ "models": [ { "name": "Default", "uorPerMeter": 2000 } ] })");
+  std::vector<std::string> args{"--drive-c", driveC, target, "tolvane import C:\\Temp\\Site"};
+
+  TerminalRun onTerminal = RunShellOnTerminal(args);
+  ASSERT_EQ(onTerminal.exitCode, 0) << onTerminal.terminal;
+  const std::string& shown = onTerminal.terminal;
+  EXPECT_EQ(FirstNumber(shown, R"(Import: \d+ of (\d+) elements)"), folders) << shown;
+  EXPECT_EQ(FirstNumber(shown, R"(Import: (\d+) elements and 0 folders written in)"), folders)
+      << shown;
+
+  auto onPipe = test_support::RunShell(args);
+  ASSERT_EQ(onPipe.exitCode, 0) << onPipe.err;
+  EXPECT_EQ(onPipe.err.find("Import"), std::string::npos) << onPipe.err;
+  EXPECT_EQ(onTerminal.out, onPipe.out);
+  EXPECT_EQ(onPipe.out, "");
+}
+
+}  // namespace
