@@ -72,14 +72,20 @@ bvector<int> readIndices(const GeoList& indices) {
   return oneBased;
 }
 
+// Adds the record's mesh; a mesh that the host refuses (geometry that a design can't hold)
+// or can't add (no free element id) is reported and nothing is added.
 void addMeshElement(const bvector<DPoint3d>& points, const bvector<int>& indices,
-                    const ElementPropertiesSetter& setter) {
+                    const ElementPropertiesSetter& setter, const BeFileName& fileName) {
   DgnModelRefP modelRef = ISessionMgr::GetActiveDgnModelRefP();
   PolyfaceHeaderPtr mesh = PolyfaceHeader::CreateIndexedMesh(3, points, indices);
   EditElementHandle element;
-  MeshHeaderHandler::CreateMeshElement(element, nullptr, *mesh, true, *modelRef);
+  if (MeshHeaderHandler::CreateMeshElement(element, nullptr, *mesh, true, *modelRef) != SUCCESS) {
+    printMessage("Invalid geometry in Json file %S", fileName.c_str());
+    return;
+  }
   setter.Apply(element);
-  element.AddToModel();
+  if (element.AddToModel() != SUCCESS)
+    printMessage("Can't add the mesh of Json file %S", fileName.c_str());
 }
 
 }  // namespace
@@ -128,7 +134,7 @@ void importGeometryRecord(WCharCP subFolderPath) {
     printMessage("There is no 'indices' node in Json file");
     return;
   }
-  addMeshElement(points, readIndices(indices), *setter);
+  addMeshElement(points, readIndices(indices), *setter, fileName);
 }
 
 void importCommand(WCharCP folderName) {
