@@ -73,14 +73,22 @@ bvector<int> readIndices(const GeoList& indices) {
   return oneBased;
 }
 
+// Adds the record's mesh; true when an element was added. A mesh that the host refuses
+// (geometry that a design can't hold) or can't add (no free element id) is reported and
+// nothing is added.
 bool addMeshElement(const bvector<DPoint3d>& points, const bvector<int>& indices,
-                    const ElementPropertiesSetter& setter) {
+                    const ElementPropertiesSetter& setter, const BeFileName& fileName) {
   DgnModelRefP modelRef = ISessionMgr::GetActiveDgnModelRefP();
   PolyfaceHeaderPtr mesh = PolyfaceHeader::CreateIndexedMesh(3, points, indices);
   EditElementHandle element;
-  MeshHeaderHandler::CreateMeshElement(element, nullptr, *mesh, true, *modelRef);
+  if (MeshHeaderHandler::CreateMeshElement(element, nullptr, *mesh, true, *modelRef) != SUCCESS) {
+    printMessage("Invalid geometry in Json file %S", fileName.c_str());
+    return false;
+  }
   setter.Apply(element);
-  return element.AddToModel() == SUCCESS;
+  if (element.AddToModel() == SUCCESS) return true;
+  printMessage("Can't add the mesh of Json file %S", fileName.c_str());
+  return false;
 }
 
 }  // namespace
@@ -129,7 +137,7 @@ bool importGeometryRecord(WCharCP subFolderPath) {
     printMessage("There is no 'indices' node in Json file");
     return false;
   }
-  return addMeshElement(points, readIndices(indices), *setter);
+  return addMeshElement(points, readIndices(indices), *setter, fileName);
 }
 
 void importCommand(WCharCP folderName) {

@@ -8,16 +8,19 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "records/base.h"
 #include "standin/design.h"
+#include "standin/design_loader.h"
+#include "standin/design_writer.h"
 #include "standin/file_system.h"
+#include "standin/session.h"
 #include "testing/fault_file_system.h"
 #include "testing/seed.h"
-#include "standin/session.h"
-#include "records/base.h"
 #include "testing/test_support.h"
 
 namespace {
@@ -298,6 +301,58 @@ TEST_F(MeshImportTest, CoordinateThatOverflowsTheModelUnitsIsMalformed) {
   Import();
   EXPECT_THAT(Messages(), ElementsAre("Invalid geometry in Json file " + RecordPathText("a")));
   EXPECT_EQ(Elements().size(), 1u);
+}
+
+// Saves the active design and loads the saved file again: the error of either, or "".
+std::string SaveAndLoadError(const std::string& folder) {
+  std::string path = folder + "/Saved.dgn", error;
+  if (!host::SaveDesignFile(*host::Session::Current().ActiveDesign(), path, &error)) return error;
+  if (!host::LoadDesignFile(path, &error)) return error;
+  return "";
+}
+
+// A design holds coordinates up to 1e15 in size after the scaling to model units: a record
+// beyond is refused whole, so that a saved design always loads again.
+TEST_F(MeshImportTest, CoordinateThatADesignCannotHoldIsMalformed) {
+  OpenDesign(10000);  // one millimetre is 10 units
+  const std::string rest = R"(, 0, 0, 1, 0, 0, 0, 1, 0], "indices" : [0, 1, 2]})";
+  struct Case {
+    const char* folder;
+    const char* first;
+    bool added;
+  };
+  const Case cases[] = {{"a_huge", "1e18", false},
+                        {"b_scaled_beyond", "-1.0001e14", false},
+                        {"c_scaled_limit", "-1e14", true},
+                        {"d_in_z", "0, 0, 2e14", false},
+                        {"e_small", "5", true}};
+  std::vector<std::string> expected;
+  for (const Case& c : cases) {
+    WriteRecord(c.folder, std::string(R"({"positions" : [)") + c.first + rest);
+    if (!c.added) expected.push_back("Invalid geometry in Json file " + RecordPathText(c.folder));
+  }
+  Import();
+  EXPECT_EQ(Messages(), expected);
+  EXPECT_EQ(Elements().size(), 2u);
+  EXPECT_EQ(SaveAndLoadError(drive_.LocalFolder()), "");
+}
+
+// With an element holding the highest id, imported elements take the lowest free ids.
+TEST_F(MeshImportTest, ImportAfterTheHighestIdGivesFreeIdsAndTheSaveLoadsAgain) {
+  session_.reset();
+  host::seed::DesignBuilder builder;
+  host::Model& model = builder.AddModel("Default");
+  builder.AddMesh(model, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{1, 2, 3}}).id =
+      std::numeric_limits<uint64_t>::max();
+  builder.AddMesh(model, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{1, 2, 3}}).id = 2;
+  session_ = std::make_unique<host::seed::ScopedSession>(builder.Release());
+  for (const char* name : {"a", "b", "c"}) WriteRecord(name, std::string("{") + kTriangle + "}");
+  Import();
+  EXPECT_THAT(Messages(), IsEmpty());
+  std::vector<uint64_t> ids;
+  for (const host::Element* element : Elements()) ids.push_back(element->id);
+  EXPECT_THAT(ids, ElementsAre(std::numeric_limits<uint64_t>::max(), 2, 1, 3, 4));
+  EXPECT_EQ(SaveAndLoadError(drive_.LocalFolder()), "");
 }
 
 TEST_F(MeshImportTest, OnlySubFoldersAreSearched) {

@@ -1,6 +1,7 @@
 #include "standin/design.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace host {
 
@@ -14,6 +15,21 @@ uint64_t Model::NextElementId() const {
   for (; m_idsSeen < elements.size(); ++m_idsSeen)
     m_highestId = std::max(m_highestId, elements[m_idsSeen]->id);
   return m_highestId + 1;
+}
+
+uint64_t Model::FreeElementId() const {
+  if (uint64_t next = NextElementId(); next != 0) return next;
+  std::vector<uint64_t> ids;
+  ids.reserve(elements.size());
+  for (const auto& element : elements) ids.push_back(element->id);
+  std::sort(ids.begin(), ids.end());
+  uint64_t candidate = 1;
+  for (uint64_t id : ids) {
+    if (id > candidate) return candidate;
+    if (id == candidate) ++candidate;
+    if (candidate == 0) return 0;  // passed the highest id: every id is taken
+  }
+  return candidate;
 }
 
 Model* DesignFile::FindModel(const std::string& name) const {

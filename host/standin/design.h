@@ -116,6 +116,9 @@ struct Model {
   // keep their ids, so each call looks only at the elements added since the one before: adding
   // many elements one by one stays linear.
   uint64_t NextElementId() const;
+  // An id that no element of the model holds, never 0: the next id while it doesn't overflow,
+  // else the lowest unused one. 0 when every id is taken.
+  uint64_t FreeElementId() const;
 
  private:
   mutable uint64_t m_highestId = 0;  // of the first m_idsSeen elements

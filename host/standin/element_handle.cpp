@@ -1,9 +1,10 @@
 #include "host/element_handle.h"
 
 #include "standin/design.h"
-#include "standin/inside_access.h"
 #include "standin/faceter.h"
+#include "standin/inside_access.h"
 #include "standin/session.h"
+#include "standin/storable.h"
 
 namespace {
 
@@ -124,13 +125,16 @@ void EditElementHandle::SetElementDescr(std::unique_ptr<host::Element> element,
   m_descr->owned = std::move(element);
 }
 
-
 StatusInt EditElementHandle::AddToModel() {
   DgnModelP active = ISessionMgr::GetActiveDgnModelP();
   if (!m_descr || !m_descr->owned || !active) return ERROR;
   host::Model& model = host::Inside::ModelOf(*active);
+  // What the design couldn't store, or couldn't give an id of its own, stays out: a save
+  // would write a design that the loader refuses. The handle keeps the element.
+  uint64_t id = model.FreeElementId();
+  if (id == 0 || !host::IsStorable(*m_descr->owned)) return ERROR;
   std::unique_ptr<host::Element> element = std::move(m_descr->owned);
-  element->id = model.NextElementId();
+  element->id = id;
   element->level = host::kDefaultLevelId;
   element->transparency = 0;
   model.elements.push_back(std::move(element));

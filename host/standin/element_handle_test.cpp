@@ -3,6 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <vector>
+
 #include "testing/seed.h"
 
 namespace {
@@ -78,6 +83,87 @@ TEST(ElementHandleTest, AddToModelGivesTheNextIdAndMarksTheModelChanged) {
   EXPECT_EQ(active.elements.back()->level, host::kDefaultLevelId);
   EXPECT_EQ(active.elements.back()->transparency, 0);
   EXPECT_NE(element.AddToModel(), SUCCESS);  // nothing new left to add
+}
+
+// Adds one mesh to the active model; the status of AddToModel.
+StatusInt addMesh(const std::function<void(host::Element&)>& shape = {}) {
+  EditElementHandle element;
+  auto mesh = std::make_unique<host::Element>();
+  mesh->type = ElementType::Mesh;
+  mesh->points = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+  mesh->faces = {{1, 2, 3}};
+  if (shape) shape(*mesh);
+  host::Inside::SetNewElement(element, std::move(mesh), ISessionMgr::GetActiveDgnModelRefP());
+  return element.AddToModel();
+}
+
+std::vector<uint64_t> activeIds() {
+  std::vector<uint64_t> ids;
+  for (const auto& element : host::Inside::ModelOf(*ISessionMgr::GetActiveDgnModelP()).elements)
+    ids.push_back(element->id);
+  return ids;
+}
+
+// Ids are never 0 and never repeat: past the highest id the lowest free ones are given.
+TEST(ElementHandleTest, AddToModelGivesAnIdThatNoElementHolds) {
+  const uint64_t top = std::numeric_limits<uint64_t>::max();
+  struct Case {
+    const char* name;
+    std::vector<uint64_t> held;
+    std::vector<uint64_t> given;  // by three adds
+  };
+  const Case cases[] = {
+      {"empty model", {}, {1, 2, 3}},
+      {"after the highest", {7, 3}, {8, 9, 10}},
+      {"highest id held", {top}, {1, 2, 3}},
+      {"gaps are filled in order", {top, 2, 4, 4}, {1, 3, 5}},
+      {"one below the highest", {top - 1}, {top, 1, 2}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DesignBuilder builder;
+    host::Model& model = builder.AddModel("Default");
+    for (uint64_t id : c.held) builder.AddElement(model, ElementType::Sphere).id = id;
+    ScopedSession session(builder.Release());
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(addMesh(), SUCCESS);
+    std::vector<uint64_t> expected = c.held;
+    expected.insert(expected.end(), c.given.begin(), c.given.end());
+    EXPECT_EQ(activeIds(), expected);
+  }
+}
+
+// A save writes what AddToModel accepts, and the loader takes numbers up to 1e15 in size.
+TEST(ElementHandleTest, AddToModelRefusesWhatADesignCannotHold) {
+  constexpr double inf = std::numeric_limits<double>::infinity();
+  struct Case {
+    const char* name;
+    std::function<void(host::Element&)> shape;
+    bool added;
+  };
+  const Case cases[] = {
+      {"at the limit", [](host::Element& e) { e.points[1].x = -1e15; }, true},
+      {"beyond the limit", [](host::Element& e) { e.points[1].x = 1.0000001e15; }, false},
+      {"coordinate 1e18", [](host::Element& e) { e.points[2].z = 1e18; }, false},
+      {"not a number", [](host::Element& e) { e.points[0].y = std::nan(""); }, false},
+      {"infinite radius", [](host::Element& e) { e.radius = inf; }, false},
+      {"sweep beyond", [](host::Element& e) { e.vector.z = -2e15; }, false},
+      {"transform beyond", [](host::Element& e) { e.transform.form3d[2][3] = 1e16; }, false},
+      {"child beyond",
+       [](host::Element& e) {
+         e.children.push_back(std::make_unique<host::Element>());
+         e.children.back()->center.x = 1e16;
+       },
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DesignBuilder builder;
+    builder.AddModel("Default");
+    ScopedSession session(builder.Release());
+    EXPECT_EQ(addMesh(c.shape) == SUCCESS, c.added);
+    EXPECT_EQ(activeIds().size(), c.added ? 1u : 0u);
+    EXPECT_EQ(host::Inside::ModelOf(*ISessionMgr::GetActiveDgnModelP()).changed, c.added);
+  }
 }
 
 }  // namespace

@@ -4,9 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "standin/keyin_table.h"
-#include "standin/session.h"
 #include "host/wstring.h"
+#include "standin/keyin_table.h"
+#include "standin/message_window.h"
+#include "standin/session.h"
 
 StatusInt mdlSystem_registerCommandNumbers(MdlCommandNumber* commandNumbers) {
   if (!commandNumbers) return ERROR;
@@ -31,7 +32,10 @@ StatusInt mdlParse_loadCommandTable(void* /*resourceFile*/) {
   return SUCCESS;
 }
 
-void mdlDialog_dmsgsPrintA(const char* text) { host::Session::Current().Message(text ? text : ""); }
+// The window shows one line per message: control characters are escaped.
+void mdlDialog_dmsgsPrintA(const char* text) {
+  host::Session::Current().Message(host::ShownMessage(text ? text : ""));
+}
 
 DgnModelRefP mdlModelRef_getActive() { return ISessionMgr::GetActiveDgnModelRefP(); }
 

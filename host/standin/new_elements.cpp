@@ -7,6 +7,7 @@
 
 #include "standin/design.h"
 #include "standin/inside_access.h"
+#include "standin/storable.h"
 
 namespace {
 
@@ -48,10 +49,10 @@ bool variableSizeFaces(const int32_t* indices, size_t count, size_t pointCount, 
   return face.empty();
 }
 
-bool allFinite(const DPoint3d* points, size_t count) {
+// Finite and within what a design file holds, so that a save of the mesh loads again.
+bool allStorable(const DPoint3d* points, size_t count) {
   for (size_t i = 0; i < count; ++i)
-    if (!std::isfinite(points[i].x) || !std::isfinite(points[i].y) || !std::isfinite(points[i].z))
-      return false;
+    if (!host::IsStorablePoint(points[i])) return false;
   return true;
 }
 
@@ -73,7 +74,7 @@ BentleyStatus MeshHeaderHandler::CreateMeshElement(EditElementHandle& element,
                                                    PolyfaceQueryCR mesh, bool is3d,
                                                    DgnModelRef& modelRef) {
   size_t pointCount = mesh.GetPointCount();
-  if (pointCount == 0 || !allFinite(mesh.GetPointCP(), pointCount)) return ERROR;
+  if (pointCount == 0 || !allStorable(mesh.GetPointCP(), pointCount)) return ERROR;
   Faces faces;
   bool facesOk = mesh.GetNumPerFace() > 0
                      ? fixedSizeFaces(mesh.GetPointIndexCP(), mesh.GetPointIndexCount(),

@@ -91,6 +91,8 @@ TEST_F(NewElementsTest, MeshThatNamesNoPointOrLeavesAPartialFaceIsRefused) {
       {"no indices", 3, kFourPoints, {}},
       {"no points", 3, {}, {1, 2, 3}},
       {"non-finite point", 3, {{0, 0, 0}, {1, nan, 0}, {2, 2, 0}}, {1, 2, 3}},
+      {"point beyond what a design holds", 3, {{0, 0, 0}, {1, 0, 0}, {2, 2, 1e18}}, {1, 2, 3}},
+      {"point far below", 3, {{0, 0, 0}, {1, 0, 0}, {2, 2, -2e15}}, {1, 2, 3}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

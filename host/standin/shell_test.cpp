@@ -209,6 +209,32 @@ TEST_F(ShellRun, SaveWritesTheDesignBackOnlyWhenTheModelChanged) {
   EXPECT_EQ(saved->ActiveModel()->elements[1]->type, ElementType::Mesh);
 }
 
+// After any import the saved design loads again: a coordinate that a design can't hold is
+// refused, and past the highest id the lowest free one is given. A sub-folder name with a line
+// break stays on its message's one line.
+TEST_F(ShellRun, ImportThenSaveLoadsAgainAndEachMessageIsOneLine) {
+  std::string design = Design(R"({ "models": [ { "name": "Default", "uorPerMeter": 10000,
+    "elements": [ { "id": 18446744073709551615, "type": "line", "points": [[0,0,0],[1,0,0]] },
+                  { "id": 2, "type": "line", "points": [[0,0,0],[1,0,0]] } ] } ] })");
+  const std::string rest = R"(, 0, 0, 100, 0, 0, 100, 100, 0], "indices": [0, 1, 2]})";
+  m_folder.WriteFile("drive_c/Temp/In/a/geo.json", R"({"positions": [0)" + rest);
+  m_folder.WriteFile("drive_c/Temp/In/b/geo.json", R"({"positions": [1e18)" + rest);
+  m_folder.WriteFile("drive_c/Temp/In/c/geo.json", R"({"positions": [0)" + rest);
+  std::filesystem::create_directories(m_folder.Path() + "/drive_c/Temp/In/d\nOutput to Forged");
+  ProcessResult result = Run({"--save", design, "tolvane import C:\\Temp\\In"});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(Lines(result.out),
+            (std::vector<std::string>{
+                "Invalid geometry in Json file C:\\Temp\\In\\b\\geo.json",
+                "File C:\\Temp\\In\\d\\x0AOutput to Forged\\geo.json doesn't exist"}));
+  std::string error;
+  auto saved = LoadDesignFile(design, &error);
+  ASSERT_NE(saved, nullptr) << error;
+  std::vector<uint64_t> ids;
+  for (const auto& element : saved->ActiveModel()->elements) ids.push_back(element->id);
+  EXPECT_EQ(ids, (std::vector<uint64_t>{18446744073709551615u, 2, 1, 3}));
+}
+
 TEST_F(ShellRun, KeyinTextIsUtf8WhenTheEnvironmentNamesTheCLocale) {
   m_folder.WriteFile("drive_c/Temp/Caf\xC3\xA9/e1/geo.json",
                      R"({"colors": [0, 0, 1, 1], "positions": [0, 0, 0, 1, 0, 0, 1, 1, 0],)"
