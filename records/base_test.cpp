@@ -9,10 +9,10 @@
 #include <sstream>
 #include <string>
 
+#include "records/record_text.h"
 #include "standin/file_system.h"
 #include "testing/fault_file_system.h"
 #include "testing/seed.h"
-#include "records/record_text.h"
 #include "testing/test_support.h"
 
 namespace {

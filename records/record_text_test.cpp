@@ -10,8 +10,8 @@
 #include <random>
 #include <sstream>
 #include <string>
-#include "tests/json_documents.h"
 #include "testing/test_support.h"
+#include "tests/json_documents.h"
 
 namespace {
 

@@ -17,15 +17,15 @@
 #include "export/export_command.h"
 #include "export/mesh_processor.h"
 #include "export/scan_callback.h"
-#include "standin/design_loader.h"
 #include "host/dgn_model.h"
 #include "host/ec_instances.h"
 #include "host/scan_criteria.h"
-#include "testing/seed.h"
 #include "records/base.h"
 #include "records/geometry_record.h"
 #include "records/output_folders.h"
 #include "records/record_text.h"
+#include "standin/design_loader.h"
+#include "testing/seed.h"
 #include "testing/test_support.h"
 
 namespace {

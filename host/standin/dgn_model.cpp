@@ -1,8 +1,8 @@
 #include "host/dgn_model.h"
 
+#include "host/symbology.h"
 #include "standin/design.h"
 #include "standin/session.h"
-#include "host/symbology.h"
 
 DgnFileP DgnModelRef::GetDgnFileP() const {
   DgnModelP model = GetDgnModelP();

@@ -1,8 +1,8 @@
 #include "host/element_graphics.h"
 
 #include "standin/design.h"
-#include "standin/inside_access.h"
 #include "standin/faceter.h"
+#include "standin/inside_access.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 
 #include <vector>
 
-#include "standin/design.h"
 #include "host/geometry.h"
 #include "host/polyface.h"
+#include "standin/design.h"
 
 namespace host {
 

@@ -5,8 +5,8 @@
 #include <clocale>
 #include <cstring>
 
-#include "testing/seed.h"
 #include "standin/session.h"
+#include "testing/seed.h"
 #include "testing/test_support.h"
 
 namespace {

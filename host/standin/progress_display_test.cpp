@@ -24,8 +24,7 @@ TEST(ProgressThrottleTest, ShowsAnUpdateOnlyAfterTheIntervalSinceTheLastOneShown
        {0, 60, 120, 180, 230},
        {true, false, true, false, true}},
       {"a pause lets the next one through", {0, 10, 5000, 5001}, {true, false, true, false}},
-      {"a clock that starts far from zero", {1'000'000, 1'000'099, 1'000'100},
-       {true, false, true}},
+      {"a clock that starts far from zero", {1'000'000, 1'000'099, 1'000'100}, {true, false, true}},
   };
   for (const ThrottleCase& c : cases) {
     host::ProgressThrottle throttle(100 * kMs);

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "standin/design.h"
 #include "host/dgn_model.h"
 #include "host/mdl.h"
+#include "standin/design.h"
 
 namespace host {
 
