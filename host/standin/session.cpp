@@ -80,9 +80,9 @@ DgnModel* Session::WrapModel(LoadedFile& file, Model& model) {
 void Session::AttachAll(DgnModel& model, const DesignResolver& resolve) {
   if (!m_attached.insert(&model).second) return;
   const DesignFile& attaching = *host::Inside::ModelOf(model).file;
-  for (const Attachment& spec : host::Inside::ModelOf(model).attachments) {
-    WString fileName = BeStringUtilities::Utf8ToWChar(spec.file.c_str());
-    std::string local = attachedLocalPath(attaching, spec.file);
+  for (const Attachment& given : host::Inside::ModelOf(model).attachments) {
+    WString fileName = BeStringUtilities::Utf8ToWChar(given.file.c_str());
+    std::string local = attachedLocalPath(attaching, given.file);
     std::string why;
     LoadedFile* loaded = nullptr;
     if (local.empty()) {
@@ -97,14 +97,14 @@ void Session::AttachAll(DgnModel& model, const DesignResolver& resolve) {
       loaded = &Adopt(std::move(design));
     } else {
       m_failedPaths[local] = why;
-      Note("reference " + spec.file + " is missing: " + why);
+      Note("reference " + given.file + " is missing: " + why);
     }
     Model* target = nullptr;
     if (loaded) {
-      target = spec.model ? loaded->design->FindModel(*spec.model) : loaded->design->ActiveModel();
+      target = given.model ? loaded->design->FindModel(*given.model) : loaded->design->ActiveModel();
       if (!target) {
-        why = "it has no model " + spec.model.value_or("");
-        Note("reference " + spec.file + " is missing: " + why);
+        why = "it has no model " + given.model.value_or("");
+        Note("reference " + given.file + " is missing: " + why);
       }
     }
     DgnModel* targetModel = target ? WrapModel(*loaded, *target) : nullptr;
