@@ -23,11 +23,10 @@ IFacetOptionsPtr createExportFacetOptions() {
 
 namespace {
 
-// "element 5 of model Default in Z:\p\Site.dgn": enough to tell apart two elements whose
+// "element 5 of model Default in Z:\\p\\Site.dgn": enough to tell apart two elements whose
 // folder names come out the same.
-std::wstring describeElement(ElementHandleCR element) {
-  const DgnModel* model = element.GetDgnModelP();
-  std::wstring text = L"element " + std::to_wstring(element.GetElementId());
+std::wstring describeElement(const DgnModel* model, ElementId id) {
+  std::wstring text = L"element " + std::to_wstring(id);
   if (!model) return text;
   text += L" of model ";
   text += model->GetModelName();
@@ -38,29 +37,40 @@ std::wstring describeElement(ElementHandleCR element) {
   return text;
 }
 
-// False, with a message naming the folder and both elements, when an earlier element of this
-// export took the folder that this element's name comes out as.
-bool claimFolder(ExportScan& scan, ElementHandleCR element) {
-  const std::wstring folder = elementFolderPath(scan.mainFolder.c_str(), element).c_str();
-  const std::wstring self = describeElement(element);
-  auto [owner, fresh] = scan.folderOwners.emplace(folder, self);
+// Fills scan.folder with the element's folder. False, with a message naming the folder and
+// both elements, when an earlier element of this export took that folder.
+bool claimFolder(ExportScan& scan, const DgnModel& model, ElementId id) {
+  if (scan.namedModel != &model) {
+    scan.namer = std::make_unique<ModelFolderNamer>(scan.mainFolder, model);
+    scan.modelClaims = &scan.claims.ForPrefix(scan.namer->NamePrefix());
+    scan.namedModel = &model;
+  }
+  scan.namer->Name(id, scan.folder);
+  auto [owner, fresh] = scan.modelClaims->emplace(id, FolderClaims::Owner{&model, id});
   if (fresh) return true;
-  printMessage("Element folder %S is taken by %S: %S is left out", folder.c_str(),
-               owner->second.c_str(), self.c_str());
+  printMessage("Element folder %S is taken by %S: %S is left out", scan.folder.path.c_str(),
+               describeElement(owner->second.model, owner->second.id).c_str(),
+               describeElement(&model, id).c_str());
   return false;
 }
 
 void writeRecords(ExportScan& scan, ElementHandleCR element,
                   const bvector<PolyfaceHeaderPtr>& meshes) {
-  if (!claimFolder(scan, element)) return;
-  WString elementFolder;
-  // A folder that can't be made shows when its record files can't be written.
-  if (createElementFolder(elementFolder, scan.mainFolder.c_str(), element) == 0)
+  const DgnModel* model = element.GetDgnModelP();
+  // An element without a model has no folder name; its folder can't be made, which shows
+  // when its record files can't be written.
+  if (!model) {
+    WString elementFolder;
+    createElementFolder(elementFolder, scan.mainFolder.c_str(), element);
+    scan.folder = RecordFolder(elementFolder);
+  } else if (!claimFolder(scan, *model, element.GetElementId())) {
+    return;
+  } else if (makeElementFolder(scan.folder.path) == 0) {
     ++scan.foldersWritten;
-  const RecordFolder folder(elementFolder);
-  writeGeometryRecord(folder, element, meshes);
-  writeComponentRecord(folder, element);
-  writeAttributeRecord(folder, element);
+  }
+  writeGeometryRecord(scan.folder, element, meshes);
+  writeComponentRecord(scan.folder, element);
+  writeAttributeRecord(scan.folder, element);
   ++scan.elementsWritten;
 }
 

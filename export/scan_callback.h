@@ -3,27 +3,52 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 
 #include "host/polyface.h"
 #include "host/scan_criteria.h"
 #include "host/wstring.h"
+#include "records/base.h"
+#include "records/output_folders.h"
 
 // The facet options of the export, made anew for every element: every facet a triangle, on
 // planes and curved surfaces alike (the geometry record reads the point indices in blocks of
 // four), and normals asked for.
 IFacetOptionsPtr createExportFacetOptions();
 
-// What the scans of one export share: where the records go, which element took each element
-// folder (so that two elements whose folder names come out the same never overwrite each
-// other), and the counts that the host's status service is given.
+// The elements that took each element folder of an export, so that two elements whose
+// folder names come out the same never overwrite each other. Folders are told apart by the
+// name prefix their model gives and the element id; the owner is described only when a
+// second element asks for its folder.
+class FolderClaims {
+ public:
+  struct Owner {
+    const DgnModel* model;
+    ElementId id;
+  };
+  // The claims of the folders whose names start with namePrefix, kept for the whole export.
+  using PrefixClaims = std::unordered_map<ElementId, Owner>;
+  PrefixClaims& ForPrefix(const WString& namePrefix) { return m_byPrefix[namePrefix.c_str()]; }
+
+ private:
+  std::unordered_map<std::wstring, PrefixClaims> m_byPrefix;
+};
+
+// What the scans of one export share: where the records go, the folder claims, the element
+// folder's names for the model being scanned, and the counts that the host's status service
+// is given.
 struct ExportScan {
   WString mainFolder;
-  std::unordered_map<std::wstring, std::wstring> folderOwners;  // folder path -> element
-  int64_t elementsDone = 0;                                     // elements the scans went through
-  int64_t elementsWritten = 0;  // elements whose records were written
-  int64_t foldersWritten = 0;   // element folders made
+  FolderClaims claims;
+  const DgnModel* namedModel = nullptr;               // the model that namer and claims are for
+  std::unique_ptr<ModelFolderNamer> namer;            // names namedModel's element folders
+  FolderClaims::PrefixClaims* modelClaims = nullptr;  // the claims of namer's prefix
+  RecordFolder folder;                                // the element's folder, refilled each time
+  int64_t elementsDone = 0;                           // elements the scans went through
+  int64_t elementsWritten = 0;                        // elements whose records were written
+  int64_t foldersWritten = 0;                         // element folders made
 };
 
 // The element scan callback. argument is the export's ExportScan, owned by the export

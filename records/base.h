@@ -42,10 +42,12 @@ void writeRecordText(const WString& elementFolder, WCharCP fileName, std::string
 
 // An element folder as the record writers use it: its path, that path as locale text (the
 // narrow name under which its files are opened) and the element code, each made once for
-// the element's three records. The path is the caller's and must outlive the object.
+// the element's three records. An export keeps one and refills it for every element, so
+// that its buffers are reused.
 struct RecordFolder {
+  RecordFolder() = default;
   explicit RecordFolder(const WString& folderPath);
-  const WString& path;
+  WString path;
   AString localePath;
   AString code;
 };

@@ -5,6 +5,7 @@
 
 #include "host/dgn_model.h"
 #include "host/file_name.h"
+#include "records/base.h"
 
 namespace {
 
@@ -39,8 +40,9 @@ void makeFolderName(WString& name) {
   }
 }
 
-// "<file name and extension> - <model name> - <element id>", before any replacement.
-WString rawElementFolderName(const DgnModel& model, ElementId id) {
+// "<file name and extension> - <model name> - ", made safe. The id that follows it is plain
+// digits, which makeFolderName leaves alone, so the prefix can be made safe on its own.
+WString folderNamePrefix(const DgnModel& model) {
   WString name;
   if (const DgnFile* file = model.GetDgnFileP()) {
     name.append(BeFileName(BeFileName::NameAndExt, file->GetFileName().c_str()));
@@ -48,12 +50,18 @@ WString rawElementFolderName(const DgnModel& model, ElementId id) {
   name.append(L" - ");
   name.append(model.GetModelName());
   name.append(L" - ");
-  // Plain decimal digits, as a default-formatted stream writes them.
-  char digits[24];
-  const char* end = std::to_chars(digits, digits + sizeof digits, id).ptr;
-  for (const char* digit = digits; digit != end; ++digit)
-    name.push_back(static_cast<WChar>(*digit));
+  makeFolderName(name);
   return name;
+}
+
+// The id in plain decimal digits, as a default-formatted stream writes them.
+std::string_view idDigits(ElementId id, char (&digits)[24]) {
+  const char* end = std::to_chars(digits, digits + sizeof digits, id).ptr;
+  return std::string_view(digits, static_cast<size_t>(end - digits));
+}
+
+void appendAscii(WString& text, std::string_view ascii) {
+  for (const char c : ascii) text.push_back(static_cast<WChar>(c));
 }
 
 }  // namespace
@@ -79,9 +87,9 @@ WString elementFolderPath(WCharCP mainFolder, ElementHandleCR element) {
   WString path(mainFolder ? mainFolder : L"");
   path.append(L"\\");
   if (const DgnModel* model = element.GetDgnModelP()) {
-    WString name = rawElementFolderName(*model, element.GetElementId());
-    makeFolderName(name);
-    path.append(name);
+    path.append(folderNamePrefix(*model));
+    char digits[24];
+    appendAscii(path, idDigits(element.GetElementId(), digits));
   }
   return path;
 }
@@ -89,7 +97,29 @@ WString elementFolderPath(WCharCP mainFolder, ElementHandleCR element) {
 int createElementFolder(WString& elementFolder, WCharCP mainFolder, ElementHandleCR element) {
   elementFolder = elementFolderPath(mainFolder, element);
   if (!element.GetDgnModelP() || !mainFolder || !*mainFolder) return kRefused;
-  return replaceFolder(elementFolder);
+  return makeElementFolder(elementFolder);
+}
+
+int makeElementFolder(const WString& path) { return replaceFolder(path); }
+
+// Locale texts are joined rather than converted whole: the encodings of locales keep no
+// shift state, so the text of a joined path is the join of the texts of its parts.
+ModelFolderNamer::ModelFolderNamer(const WString& mainFolder, const DgnModel& model)
+    : m_namePrefix(folderNamePrefix(model)) {
+  m_pathPrefix = mainFolder;
+  m_pathPrefix.append(L"\\");
+  m_pathPrefix.append(m_namePrefix);
+  m_localePrefix = localeText(m_pathPrefix.c_str());
+  m_codePrefix = localeText(m_namePrefix.c_str());
+}
+
+void ModelFolderNamer::Name(ElementId id, RecordFolder& folder) const {
+  char digits[24];
+  const std::string_view idText = idDigits(id, digits);
+  folder.path.assign(m_pathPrefix);
+  appendAscii(folder.path, idText);
+  folder.localePath.assign(m_localePrefix).append(idText);
+  folder.code.assign(m_codePrefix).append(idText);
 }
 
 void getElementCode(WCharCP elementFolderPath, AString& code) {

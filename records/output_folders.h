@@ -2,9 +2,12 @@
 // C:\Temp, and inside it one element folder per exported element.
 #pragma once
 
+#include "host/dgn_model.h"
 #include "host/element_handle.h"
 #include "host/host_types.h"
 #include "host/wstring.h"
+
+struct RecordFolder;
 
 // Makes the main output folder C:\Temp\<stem> for the active design file, where the stem is
 // the file's name without directory and extension, less one ".i" suffix (any case). Whatever
@@ -29,3 +32,31 @@ WString elementFolderPath(WCharCP mainFolder, ElementHandleCR element);
 // The element code: the part of the element folder path after its last backslash (the whole
 // path when it has none), as locale text, kept whole however long it is.
 void getElementCode(WCharCP elementFolderPath, AString& code);
+
+// Makes the element folder at path, a path that createElementFolder or ModelFolderNamer gave,
+// after removing whatever an earlier element left there. Returns the creation's status, 0 for
+// success.
+int makeElementFolder(const WString& path);
+
+// The element folders of one model's elements inside one main output folder, named as
+// createElementFolder names them. The part of the name that the model and its file give is
+// made once, so that each element adds only its id: an export of many elements does not
+// rebuild, convert and search the same text for every one. The model must outlive the namer.
+class ModelFolderNamer {
+ public:
+  ModelFolderNamer(const WString& mainFolder, const DgnModel& model);
+
+  // Fills folder (whose buffers are reused from element to element) with the path, locale
+  // path and element code of the folder of the element with that id: the same path that
+  // elementFolderPath gives, the code that getElementCode gives of it.
+  void Name(ElementId id, RecordFolder& folder) const;
+
+  // The part of every folder name that the model gives, the same for all of its elements.
+  const WString& NamePrefix() const { return m_namePrefix; }
+
+ private:
+  WString m_namePrefix;    // "<file name and extension> - <model name> - ", made safe
+  WString m_pathPrefix;    // <main output folder>\<name prefix>
+  AString m_localePrefix;  // the path prefix as locale text
+  AString m_codePrefix;    // the name prefix as locale text
+};

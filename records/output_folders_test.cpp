@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/dgn_model.h"
+#include "records/base.h"
 #include "testing/seed.h"
 #include "testing/test_support.h"
 
@@ -111,8 +112,12 @@ class ElementFolderTest : public OutputFoldersTest {
     WString folder;
     const int result = createElementFolder(folder, mainFolder.c_str(), element);
     if (status) *status = result;
+    // The export's way to the same folder: the model's part of the name made once.
+    ModelFolderNamer(mainFolder, *element.GetDgnModelP()).Name(id, m_namer);
     return folder;
   }
+
+  RecordFolder m_namer;  // the folder of the last element as ModelFolderNamer names it
 };
 
 TEST_F(ElementFolderTest, MakesOneSafeFolderNameInsideTheMainFolder) {
@@ -140,6 +145,9 @@ TEST_F(ElementFolderTest, MakesOneSafeFolderNameInsideTheMainFolder) {
     AString code;
     getElementCode(folder.c_str(), code);
     EXPECT_EQ(code, c.name);
+    EXPECT_EQ(m_namer.path, folder) << c.name;
+    EXPECT_EQ(m_namer.localePath, localeText(folder.c_str())) << c.name;
+    EXPECT_EQ(m_namer.code, code) << c.name;
   }
 }
 
