@@ -117,22 +117,33 @@ Digits17 digits17(double a) {
   }
 }
 
-// The 17 decimal digits of value (below 10^17, leading zeros kept), two at a time.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// The 8 decimal digits of value (below 10^8, leading zeros kept). Its two halves are
+// independent, so their divisions overlap rather than wait on each other.
+void putDigits8(char* at, uint32_t value) {
+  const uint32_t high = value / 10000;
+  const uint32_t low = value % 10000;
+  std::memcpy(at, kDigitPairs + 2 * (high / 100), 2);
+  std::memcpy(at + 2, kDigitPairs + 2 * (high % 100), 2);
+  std::memcpy(at + 4, kDigitPairs + 2 * (low / 100), 2);
+  std::memcpy(at + 6, kDigitPairs + 2 * (low % 100), 2);
+}
+
+// The 17 decimal digits of value (below 10^17, leading zeros kept).
 void putDigits17(char* at, uint64_t value) {
-  static constexpr char kPairs[] =
-      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-      "8081828384858687888990919293949596979899";
-  at[16] = static_cast<char>('0' + value % 10);
-  value /= 10;
-  for (int i = 14; i >= 0; i -= 2) {
-    std::memcpy(at + i, kPairs + 2 * (value % 100), 2);
-    value /= 100;
-  }
+  const uint64_t high = value / 100000000;  // below 10^9
+  at[0] = static_cast<char>('0' + high / 100000000);
+  putDigits8(at + 1, static_cast<uint32_t>(high % 100000000));
+  putDigits8(at + 9, static_cast<uint32_t>(value % 100000000));
 }
 
 // printf's "%.17g" of the digits: plain notation for exponents from -4 to 16, else d.ddde-XX,
-// trailing zeros of the fraction dropped, and the point with them when none is left.
+// trailing zeros of the fraction dropped, and the point with them when none is left; then,
+// as for every real of a record, ".0" after a whole number.
 char* formatDigits17(char* at, Digits17 d) {
   char digits[17];
   putDigits17(digits, d.digits);
@@ -159,12 +170,13 @@ char* formatDigits17(char* at, Digits17 d) {
   const int whole = d.exponent + 1;
   std::memcpy(at, digits, static_cast<size_t>(whole));
   at += whole;
-  if (last >= whole) {
-    *at++ = '.';
-    std::memcpy(at, digits + whole, static_cast<size_t>(last + 1 - whole));
-    at += last + 1 - whole;
+  if (last < whole) {
+    std::memcpy(at, ".0", 2);
+    return at + 2;
   }
-  return at;
+  *at++ = '.';
+  std::memcpy(at, digits + whole, static_cast<size_t>(last + 1 - whole));
+  return at + last + 1 - whole;
 }
 
 // Writes a real at at (room for 32 bytes): 17 significant digits by the %g rule, always with
@@ -177,14 +189,12 @@ char* real(char* at, double value) {
     std::memcpy(at, text.data(), text.size());
     return at + text.size();
   }
-  char* end = nullptr;
   const double size = std::fabs(value);
   if (size >= 1e-5 && size < 1e15) {
     if (value < 0) *at++ = '-';
-    end = formatDigits17(at, digits17(size));
-  } else {
-    end = std::to_chars(at, at + 32, value, std::chars_format::general, 17).ptr;
+    return formatDigits17(at, digits17(size));
   }
+  char* end = std::to_chars(at, at + 32, value, std::chars_format::general, 17).ptr;
   if (std::find_if(at, end, [](char c) { return c == '.' || c == 'e'; }) != end) return end;
   std::memcpy(end, ".0", 2);
   return end + 2;
@@ -309,7 +319,27 @@ RecordTextWriter::Level& RecordTextWriter::ArrayLevel() {
 
 char* RecordTextWriter::PutReal(char* at, double value) { return real(at, value); }
 
+// Point indices, the bulk of the unsigned entries, are mostly below 10,000: those take the
+// digit pair table instead of the library's general conversion.
 char* RecordTextWriter::PutUnsigned(char* at, uint64_t value) {
+  if (value < 10) {
+    *at = static_cast<char>('0' + value);
+    return at + 1;
+  }
+  if (value < 100) {
+    std::memcpy(at, kDigitPairs + 2 * value, 2);
+    return at + 2;
+  }
+  if (value < 1000) {
+    *at = static_cast<char>('0' + value / 100);
+    std::memcpy(at + 1, kDigitPairs + 2 * (value % 100), 2);
+    return at + 3;
+  }
+  if (value < 10000) {
+    std::memcpy(at, kDigitPairs + 2 * (value / 100), 2);
+    std::memcpy(at + 2, kDigitPairs + 2 * (value % 100), 2);
+    return at + 4;
+  }
   return std::to_chars(at, at + kUnsignedRoom, value).ptr;
 }
 

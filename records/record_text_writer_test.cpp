@@ -145,4 +145,19 @@ TEST(RecordTextWriterTest, WritesRealsAsPrintfWritesThem) {
   }
 }
 
+// Every width of the digit pair table's paths and their edges, then the library's.
+TEST(RecordTextWriterTest, WritesUnsignedsAsDecimalDigits) {
+  std::vector<uint64_t> values;
+  for (uint64_t value = 0; value <= 20000; ++value) values.push_back(value);
+  for (uint64_t ten = 10; ten <= 10000000000000000000u; ten *= 10)
+    values.insert(values.end(), {ten - 1, ten, ten + 1});
+  values.push_back(UINT64_MAX);
+  char text[RecordTextWriter::kUnsignedRoom];
+  for (uint64_t value : values) {
+    const char* end = RecordTextWriter::PutUnsigned(text, value);
+    ASSERT_LE(end - text, static_cast<ptrdiff_t>(sizeof text));
+    ASSERT_EQ(std::string(static_cast<const char*>(text), end), std::to_string(value));
+  }
+}
+
 }  // namespace
