@@ -124,7 +124,7 @@ constexpr char kDigitPairs[] =
 
 // The 8 decimal digits of value (below 10^8, leading zeros kept). Its two halves are
 // independent, so their divisions overlap rather than wait on each other.
-void putDigits8(char* at, uint32_t value) {
+[[gnu::always_inline]] inline void putDigits8(char* at, uint32_t value) {
   const uint32_t high = value / 10000;
   const uint32_t low = value % 10000;
   std::memcpy(at, kDigitPairs + 2 * (high / 100), 2);
@@ -145,7 +145,7 @@ void putDigits17(char* at, uint64_t value) {
 // trailing zeros of the fraction dropped, and the point with them when none is left; then,
 // as for every real of a record, ".0" after a whole number.
 char* formatDigits17(char* at, Digits17 d) {
-  char digits[17];
+  char digits[17 + 16] = {};  // the digits, and room for the fixed-size copy of the fraction
   putDigits17(digits, d.digits);
   int last = 16;  // the last digit that is not a trailing zero
   while (last > 0 && digits[last] == '0') --last;
@@ -167,25 +167,32 @@ char* formatDigits17(char* at, Digits17 d) {
     std::memcpy(at, digits, static_cast<size_t>(last + 1));
     return at + last + 1;
   }
+  // The usual case, a number of 1 to 17 whole digits: all digits go out at once, then those
+  // after the point one place further, each in one copy of a fixed size (a few moves, no
+  // call), which may write past the number's end but not past kRealRoom.
   const int whole = d.exponent + 1;
-  std::memcpy(at, digits, static_cast<size_t>(whole));
-  at += whole;
+  std::memcpy(at, digits, 17);
+  std::memcpy(at + whole + 1, digits + whole, 16);
+  at[whole] = '.';
   if (last < whole) {
-    std::memcpy(at, ".0", 2);
-    return at + 2;
+    at[whole + 1] = '0';
+    return at + whole + 2;
   }
-  *at++ = '.';
-  std::memcpy(at, digits + whole, static_cast<size_t>(last + 1 - whole));
-  return at + last + 1 - whole;
+  return at + last + 2;
 }
 
-// Writes a real at at (room for 32 bytes): 17 significant digits by the %g rule, always with
+// Writes a real at at (room for kRealRoom bytes): 17 significant digits by the %g rule, always with
 // a point or an exponent; non-finite values as the out-of-range 1e+9999 or -1e+9999. Values
 // from 1e-5 up to 1e15 in size, most coordinates and colours, take an exact integer path;
 // the others go through the library.
 char* real(char* at, double value) {
   if (!std::isfinite(value)) {
     const std::string_view text = value > 0 ? "1e+9999" : "-1e+9999";
+    std::memcpy(at, text.data(), text.size());
+    return at + text.size();
+  }
+  if (value == 0) {  // zeros are common in coordinates: no need of the library for them
+    const std::string_view text = std::signbit(value) ? "-0.0" : "0.0";
     std::memcpy(at, text.data(), text.size());
     return at + text.size();
   }
@@ -207,6 +214,16 @@ constexpr size_t kSharedTextKept = size_t{1} << 20;
 }  // namespace
 
 RecordTextWriter::RecordTextWriter(std::string& text) : m_text(text) {}
+
+RecordTextWriter::EntryLead::EntryLead(size_t indent) : size(3 + indent) {
+  std::memcpy(bytes, ",\r\n", 3);
+  std::memset(bytes + 3, '\t', sizeof bytes - 3);
+}
+
+char* RecordTextWriter::EntryLead::PutFirst(char* at) const {
+  std::memcpy(at, bytes + 1, size - 1);
+  return at + size - 1;
+}
 
 char* RecordTextWriter::Reserve(size_t size) {
   if (m_used + size > m_text.size())

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -41,21 +42,19 @@ class RecordTextWriter {
   void Entries(size_t count, size_t room, Put put) {
     if (count == 0) return;
     Level& level = ArrayLevel();
-    char* at = Reserve(count * (3 + m_indent + room));
-    for (size_t i = 0; i < count; ++i) {
-      if (level.hasEntry) *at++ = ',';
-      level.hasEntry = true;
-      at[0] = '\r';
-      at[1] = '\n';
-      at += 2;
-      for (size_t tab = 0; tab < m_indent; ++tab) *at++ = '\t';
-      at = put(at, i);
-    }
+    // Every entry starts with the same bytes (a comma, a line break and the indentation),
+    // copied in one fixed-size piece: the slack of a full piece is reserved at the end.
+    EntryLead lead(m_indent);
+    char* at = Reserve(count * (lead.size + room) + EntryLead::kPiece);
+    size_t i = 0;
+    if (!level.hasEntry) at = put(lead.PutFirst(at), i++);
+    level.hasEntry = true;
+    for (; i < count; ++i) at = put(lead.Put(at), i);
     Commit(at);
   }
   // The forms of Real and Unsigned, for Entries: at must have room for kRealRoom and
   // kUnsignedRoom bytes. They return the end of what they wrote.
-  static constexpr size_t kRealRoom = 32;
+  static constexpr size_t kRealRoom = 40;  // a real is at most 25 bytes; the rest is scratch
   static constexpr size_t kUnsignedRoom = 20;
   static char* PutReal(char* at, double value);
   static char* PutUnsigned(char* at, uint64_t value);
@@ -71,6 +70,22 @@ class RecordTextWriter {
     bool opened;     // its bracket has been written
     bool freshLine;  // it began at the start of a fresh line
     bool hasEntry;
+  };
+
+  // The bytes before an array entry at an indentation: ",\r\n" and the tabs.
+  struct EntryLead {
+    explicit EntryLead(size_t indent);
+    char* PutFirst(char* at) const;  // the lead without its comma
+    char* Put(char* at) const {
+      if (size <= kPiece)
+        std::memcpy(at, bytes, kPiece);  // a fixed size: a few moves, no call
+      else
+        std::memcpy(at, bytes, size);
+      return at + size;
+    }
+    static constexpr size_t kPiece = 16;  // copied whole for the usual shallow entries
+    char bytes[3 + kMaxDepth];
+    size_t size;
   };
 
   char* Reserve(size_t size);

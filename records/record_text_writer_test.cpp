@@ -106,10 +106,10 @@ std::string printfReal(double value) {
   return out;
 }
 
-// Values around every power of ten the writer meets, exact ties at the 17th digit (an
+// Both zeros, values around every power of ten the writer meets, exact ties at the 17th digit (an
 // integer of 13 or 14 digits and a sixteenth), and random bit patterns and magnitudes.
 std::vector<double> realsToCheck() {
-  std::vector<double> values;
+  std::vector<double> values = {0.0, -0.0};
   for (int power = -7; power <= 17; ++power) {
     const double ten = std::pow(10.0, power);
     double below = ten, above = ten;
