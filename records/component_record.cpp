@@ -18,20 +18,10 @@ AString elementDescription(ElementHandleCR element) {
   return localeText(description.c_str());
 }
 
-// A text made of a prefix and the element code: the prefix's bytes followed by exactly the
-// code's locale bytes, joined as narrow text rather than widened and converted back.
-void writeReference(RecordTextWriter& writer, std::string& scratch, std::string_view prefix,
-                    std::string_view code) {
-  scratch.assign(prefix);
-  scratch.append(code);
-  writer.String(scratch);
-}
-
 }  // namespace
 
 std::string_view componentRecordText(std::string& buffer, std::string_view code, ElementId id,
                                      std::string_view name) {
-  std::string reference;
   char idText[24];
   const char* idEnd = std::to_chars(idText, idText + sizeof idText, id).ptr;
   RecordTextWriter writer(buffer);
@@ -39,13 +29,13 @@ std::string_view componentRecordText(std::string& buffer, std::string_view code,
   writer.Key("ElementID");
   writer.String(std::string_view(idText, static_cast<size_t>(idEnd - idText)));
   writer.Key("attrid");
-  writeReference(writer, reference, "componentAttribtes/", code);
+  writer.String("componentAttribtes/", code);
   writer.Key("avoclass");
   writer.String("components");
   writer.Key("code");
   writer.String(code);
   writer.Key("gid");
-  writeReference(writer, reference, "componentGeoes/", code);
+  writer.String("componentGeoes/", code);
   writer.Key("matrix");  // the identity, row by row
   writer.BeginArray();
   for (int row = 0; row < 4; ++row)

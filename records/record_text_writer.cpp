@@ -32,16 +32,19 @@ char shortEscape(unsigned char byte) {
   }
 }
 
-// Writes text quoted at at (room for 2 + 6 * size bytes); returns the end.
-char* quoted(char* at, std::string_view text) {
-  *at++ = '"';
+// Writes the bytes of text escaped at at (room for 6 * size bytes), up to its first zero
+// byte; returns the end, and sets ended when a zero byte stopped it.
+char* escaped(char* at, std::string_view text, bool& ended) {
   for (const char c : text) {
     const unsigned char byte = static_cast<unsigned char>(c);
     if (byte >= 0x20 && byte != '"' && byte != '\\') {
       *at++ = c;
       continue;
     }
-    if (byte == 0) break;
+    if (byte == 0) {
+      ended = true;
+      break;
+    }
     *at++ = '\\';
     if (const char escape = shortEscape(byte)) {
       *at++ = escape;
@@ -52,6 +55,16 @@ char* quoted(char* at, std::string_view text) {
     at[4] = lowerHexDigit(byte);
     at += 5;
   }
+  return at;
+}
+
+// Writes first and then second quoted at at as one string (room for 2 + 6 * their sizes
+// bytes); returns the end.
+char* quoted(char* at, std::string_view first, std::string_view second = {}) {
+  bool ended = false;
+  *at++ = '"';
+  at = escaped(at, first, ended);
+  if (!ended) at = escaped(at, second, ended);
   *at++ = '"';
   return at;
 }
@@ -238,10 +251,15 @@ void RecordTextWriter::Append(const char* bytes, size_t size) {
 }
 
 void RecordTextWriter::NewLine() {
-  char* at = Reserve(2 + m_indent);
-  at[0] = '\r';
-  at[1] = '\n';
-  std::memset(at + 2, '\t', m_indent);
+  static constexpr char kLine[] = "\r\n\t\t\t\t\t\t\t\t\t\t\t\t\t\t";
+  static constexpr size_t kPiece = sizeof kLine - 1;
+  char* at = Reserve(std::max(kPiece, 2 + m_indent));
+  if (2 + m_indent <= kPiece) {
+    std::memcpy(at, kLine, kPiece);  // a fixed size: a few moves, no call
+  } else {
+    std::memcpy(at, kLine, 2);
+    std::memset(at + 2, '\t', m_indent);
+  }
   Commit(at + 2 + m_indent);
 }
 
@@ -312,6 +330,10 @@ char* RecordTextWriter::ScalarAt(size_t room) {
 
 void RecordTextWriter::String(std::string_view text) {
   Commit(quoted(ScalarAt(2 + 6 * text.size()), text));
+}
+
+void RecordTextWriter::String(std::string_view first, std::string_view second) {
+  Commit(quoted(ScalarAt(2 + 6 * (first.size() + second.size())), first, second));
 }
 
 void RecordTextWriter::Integer(int64_t value) {

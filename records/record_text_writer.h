@@ -29,6 +29,7 @@ class RecordTextWriter {
 
   // Scalars. A string is written up to its first zero byte.
   void String(std::string_view text);
+  void String(std::string_view first, std::string_view second);  // the two texts joined
   void Integer(int64_t value);
   void Unsigned(uint64_t value);
   void Real(double value);
