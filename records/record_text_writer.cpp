@@ -250,18 +250,20 @@ void RecordTextWriter::Append(const char* bytes, size_t size) {
   Commit(at + size);
 }
 
-void RecordTextWriter::NewLine() {
+// A line break and the indentation at at, which has room for kLineRoom + m_indent bytes.
+char* RecordTextWriter::PutLine(char* at) const {
   static constexpr char kLine[] = "\r\n\t\t\t\t\t\t\t\t\t\t\t\t\t\t";
-  static constexpr size_t kPiece = sizeof kLine - 1;
-  char* at = Reserve(std::max(kPiece, 2 + m_indent));
-  if (2 + m_indent <= kPiece) {
-    std::memcpy(at, kLine, kPiece);  // a fixed size: a few moves, no call
+  static_assert(sizeof kLine - 1 == kLineRoom);
+  if (2 + m_indent <= kLineRoom) {
+    std::memcpy(at, kLine, kLineRoom);  // a fixed size: a few moves, no call
   } else {
     std::memcpy(at, kLine, 2);
     std::memset(at + 2, '\t', m_indent);
   }
-  Commit(at + 2 + m_indent);
+  return at + 2 + m_indent;
 }
+
+void RecordTextWriter::NewLine() { Commit(PutLine(Reserve(kLineRoom + m_indent))); }
 
 void RecordTextWriter::Open(Level& level) {
   if (level.opened) return;
@@ -287,11 +289,13 @@ bool RecordTextWriter::BeforeValue() {
 void RecordTextWriter::Key(std::string_view key) {
   Level& level = m_levels[m_depth - 1];
   Open(level);
-  if (level.hasEntry) Append(",", 1);
+  // One reservation: a comma, the line, the quoted key and " : ".
+  char* at = Reserve(1 + kLineRoom + m_indent + 2 + 6 * key.size() + 3);
+  if (level.hasEntry) *at++ = ',';
   level.hasEntry = true;
-  NewLine();
-  Commit(quoted(Reserve(5 + 6 * key.size()), key));
-  Append(" : ", 3);
+  at = quoted(PutLine(at), key);
+  std::memcpy(at, " : ", 3);
+  Commit(at + 3);
 }
 
 void RecordTextWriter::Begin(bool isArray) {

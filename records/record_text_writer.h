@@ -92,6 +92,8 @@ class RecordTextWriter {
   char* Reserve(size_t size);
   void Commit(char* end) { m_used = static_cast<size_t>(end - m_text.data()); }
   void Append(const char* bytes, size_t size);
+  static constexpr size_t kLineRoom = 16;
+  char* PutLine(char* at) const;
   void NewLine();
   bool BeforeValue();  // places the next value; true when it stands at a fresh line's start
   char* ScalarAt(size_t room);  // places a scalar of at most room bytes; where it goes
