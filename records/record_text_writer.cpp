@@ -34,7 +34,26 @@ char shortEscape(unsigned char byte) {
 
 // Writes the bytes of text escaped at at (room for 6 * size bytes), up to its first zero
 // byte; returns the end, and sets ended when a zero byte stopped it.
+// True when one of the 8 bytes of word is below 0x20 (zero included), a quote or a
+// backslash: the bytes that a string can't hold bare, or that end it.
+bool anyByteToEscape(uint64_t word) {
+  constexpr uint64_t kOnes = 0x0101010101010101u;
+  constexpr uint64_t kHighs = 0x8080808080808080u;
+  const auto anyZero = [](uint64_t v) { return ((v - kOnes) & ~v & kHighs) != 0; };
+  const bool anyBelowSpace = ((word - kOnes * 0x20) & ~word & kHighs) != 0;
+  return anyBelowSpace || anyZero(word ^ (kOnes * '"')) || anyZero(word ^ (kOnes * '\\'));
+}
+
 char* escaped(char* at, std::string_view text, bool& ended) {
+  // Runs of eight plain bytes, the usual case, are copied whole.
+  while (text.size() >= 8) {
+    uint64_t word = 0;
+    std::memcpy(&word, text.data(), 8);
+    if (anyByteToEscape(word)) break;
+    std::memcpy(at, &word, 8);
+    at += 8;
+    text.remove_prefix(8);
+  }
   for (const char c : text) {
     const unsigned char byte = static_cast<unsigned char>(c);
     if (byte >= 0x20 && byte != '"' && byte != '\\') {

@@ -63,6 +63,29 @@ TEST(RecordTextWriterTest, WritesWhatTheDocumentPathWritesOnGeneratedDocuments) 
   }
 }
 
+// Long runs of plain bytes with a byte to escape (or a zero byte, which ends the string) at
+// any place, as one text and as two joined ones.
+TEST(RecordTextWriterTest, WritesStringsOfAnyLengthAsTheDocumentPathDoes) {
+  std::mt19937 random(29);
+  const char special[] = {'"', '\\', '\n', '\x1f', '\0', '\x01'};
+  std::string buffer;
+  for (int i = 0; i < 20000; ++i) {
+    std::string text(random() % 70, 'x');
+    for (char& c : text) {
+      c = static_cast<char>(' ' + random() % 95);
+      if (random() % 25 == 0) c = special[random() % std::size(special)];
+    }
+    RecordTextWriter writer(buffer);
+    writer.String(text);
+    const std::string expected = toRecordText(Json::Value(text.c_str()));
+    ASSERT_EQ(writer.Finish(), expected) << text;
+    const size_t cut = random() % (text.size() + 1);
+    RecordTextWriter joined(buffer);
+    joined.String(std::string_view(text).substr(0, cut), std::string_view(text).substr(cut));
+    ASSERT_EQ(joined.Finish(), expected) << text << " cut at " << cut;
+  }
+}
+
 TEST(RecordTextWriterTest, RefusesNestingBeyondItsDepth) {
   std::string buffer;
   RecordTextWriter writer(buffer);
