@@ -89,15 +89,15 @@ finish() {
 }
 trap finish EXIT
 
-# --- GNU time and the build.
-if ! dpkg -s time >/dev/null 2>&1; then
-  echo "scale-row: installing time" >&2
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends time >/dev/null
-fi
-# A configured build gets only what the row runs brought up to date; else the set-up makes all.
+# --- The build, through the set-up (which installs GNU time too) when there is none yet; a
+# configured build gets only what the row runs brought up to date.
 if [[ -f build/build.ninja ]]; then
+  if ! dpkg -s time >/dev/null 2>&1; then
+    echo "scale-row: installing time" >&2
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends time >/dev/null
+  fi
   cmake --build build -j"$(nproc)" --target tolvane-host tolvane tolvane-gendesign >&2
 else
   scripts/setup.sh build >&2
