@@ -11,10 +11,11 @@
 #           unless --keep is given.
 #
 # The space is checked before anything is written: 1,000,000 elements make about 850,000
-# folders and 2.5 million files, about 15 GB on a file system of 4 KiB blocks with the designs,
-# and 3.4 million inodes; on tmpfs all of it is memory as well. Exit status: 0 the row ran;
+# folders and 2.5 million files (4.2 GB of text), about 18 GB on a file system of 4 KiB blocks
+# with the designs, and 3.4 million inodes; on tmpfs all of it is memory as well. Exit status: 0 the row ran;
 # 1 wrong arguments or not enough room (nothing written); 2 a step failed (its output shown).
 set -euo pipefail
+caller="$PWD"
 cd "$(dirname "$0")/.."
 
 # Room per element, measured on generated designs (20,000 and 100,000 elements) with a margin:
@@ -36,10 +37,17 @@ if [[ "${1:-}" == --keep ]]; then
 fi
 (($# <= 2)) || usage
 count="${1:-1000000}"
-[[ "$count" =~ ^[1-9][0-9]{0,8}$ ]] || { echo "scale-row: COUNT must be a whole number from 1 to 999999999, not \"$count\"" >&2; usage; }
+if [[ ! "$count" =~ ^[1-9][0-9]{0,8}$ ]]; then
+  echo "scale-row: COUNT must be a whole number from 1 to 999999999, not \"$count\"" >&2
+  usage
+fi
+
+# A relative FOLDER is taken from the caller's working folder.
+given="${2:-}"
+if [[ -n "$given" && "$given" != /* ]]; then given="$caller/$given"; fi
 
 # --- Room: refuse before writing anything when the folder's file system can't hold the row.
-base="${2:-${TMPDIR:-/var/tmp}}"
+base="${given:-${TMPDIR:-/var/tmp}}"
 probe="$base"
 while [[ ! -d "$probe" ]]; do probe="$(dirname "$probe")"; done
 read -r avail_kib free_inodes fs_type < <(df --output=avail,iavail,fstype "$probe" | tail -1)
@@ -68,8 +76,8 @@ fi
     "$((avail_memory_kib / 1048576)) GiB available"
 
 # --- The folder: a new one, or one the caller made empty; removed at the end unless kept.
-if [[ -n "${2:-}" ]]; then
-  folder="$2"
+if [[ -n "$given" ]]; then
+  folder="$given"
   if [[ -e "$folder" ]]; then
     [[ -d "$folder" && -z "$(ls -A "$folder")" ]] ||
       { echo "scale-row: $folder exists and is not an empty folder" >&2; exit 1; }
