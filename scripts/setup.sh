@@ -8,8 +8,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# time: GNU time, which scripts/scale-row.sh measures each step with.
 packages=(cmake ninja-build g++ pkg-config binutils libjsoncpp-dev libgtest-dev libgmock-dev
-          libbenchmark-dev libtinygltf-dev libjs-three)
+          libbenchmark-dev libtinygltf-dev libjs-three time)
 missing=()
 for package in "${packages[@]}"; do
   dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
