@@ -1,5 +1,6 @@
 #include "host/file_name.h"
 
+#include <string_view>
 #include <vector>
 
 #include "standin/file_system.h"
@@ -7,12 +8,10 @@
 
 namespace {
 
-size_t nameStart(const std::wstring& path) { return host::LastComponentStart(path); }
-
 // The position of the extension's dot in the name that starts at start, or npos.
-size_t extensionDot(const std::wstring& path, size_t start) {
+size_t extensionDot(std::wstring_view path, size_t start) {
   size_t dot = path.find_last_of(L'.');
-  return dot != std::wstring::npos && dot >= start ? dot : std::wstring::npos;
+  return dot != std::wstring_view::npos && dot >= start ? dot : std::wstring_view::npos;
 }
 
 bool toLocal(WCharCP path, std::string* local) { return path && host::ToLocalPath(path, local); }
@@ -33,8 +32,8 @@ bool isDirectory(const std::string& local) {
 }  // namespace
 
 BeFileName::BeFileName(int mask, WCharCP fullName) {
-  std::wstring path = fullName ? fullName : L"";
-  size_t start = nameStart(path);
+  const std::wstring_view path = fullName ? fullName : L"";
+  size_t start = host::LastComponentStart(path);
   size_t dot = extensionDot(path, start);
   size_t deviceEnd = host::DriveLength(path);
   if (mask & Device) append(path.substr(0, deviceEnd));

@@ -14,6 +14,9 @@
 namespace host {
 namespace {
 
+// The test of IsPathSeparator, for the loops of this file to inline.
+inline bool isSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
 std::string g_driveC;          // as set by SetDriveCFolder; empty means the default
 std::string g_driveCResolved;  // absolute and created; empty until first use
 
@@ -44,7 +47,7 @@ std::vector<std::wstring> ResolvePathComponents(const std::wstring& text) {
     current.clear();
   };
   for (wchar_t c : text) {
-    if (IsPathSeparator(c))
+    if (isSeparator(c))
       flush();
     else
       current.push_back(c);
@@ -59,16 +62,22 @@ void SetDriveCFolder(const std::string& localFolder) {
 }
 
 // Resolved once: every Windows path on drive C passes through here, and the export turns
-// several paths per element.
-std::string DriveCFolder() {
+// several paths per element. Until the folder could be created it is resolved anew on each
+// call, so that a later call can still succeed.
+const std::string& DriveCFolder() {
   if (!g_driveCResolved.empty()) return g_driveCResolved;
+  static std::string unresolved;
   std::string folder = g_driveC.empty() ? defaultDriveC() : g_driveC;
   std::error_code error;
   std::filesystem::path path = std::filesystem::absolute(folder, error);
   if (!error) folder = path.lexically_normal().string();
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  if (CreateDirectories(CurrentFileSystem(), folder).ok()) g_driveCResolved = folder;
-  return folder;
+  if (CreateDirectories(CurrentFileSystem(), folder).ok()) {
+    g_driveCResolved = folder;
+    return g_driveCResolved;
+  }
+  unresolved = folder;
+  return unresolved;
 }
 
 namespace {
@@ -89,33 +98,37 @@ void appendComponent(std::string& out, std::wstring_view part) {
 // root (less trailing separators) followed by "/" and each component of text as UTF-8, with
 // the components resolved as ResolvePathComponents resolves them, in one pass and without a
 // list of components: ".." takes back the last component written and never the root.
-std::string resolvedUnder(const std::string& root, std::wstring_view text) {
-  std::string out = root;
-  while (!out.empty() && out.back() == '/') out.pop_back();
+std::string resolvedUnder(std::string_view root, std::wstring_view text) {
+  while (!root.empty() && root.back() == '/') root.remove_suffix(1);
+  std::string out;
+  out.reserve(root.size() + text.size() + 8);
+  out.append(root);
   const size_t rootSize = out.size();
-  out.reserve(rootSize + text.size() + 8);
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t end = start;
-    while (end < text.size() && !IsPathSeparator(text[end])) ++end;
-    const std::wstring_view part = text.substr(start, end - start);
-    if (part == L"..") {
+  const wchar_t* p = text.data();
+  const wchar_t* const end = p + text.size();
+  for (;;) {
+    const wchar_t* stop = p;
+    while (stop != end && !isSeparator(*stop)) ++stop;
+    const size_t size = static_cast<size_t>(stop - p);
+    if (size == 2 && p[0] == L'.' && p[1] == L'.') {
       if (out.size() > rootSize) out.resize(out.rfind('/'));
-    } else if (!part.empty() && part != L".") {
-      appendComponent(out, part);
+    } else if (size != 0 && !(size == 1 && p[0] == L'.')) {
+      appendComponent(out, std::wstring_view(p, size));
     }
-    start = end + 1;
+    if (stop == end) break;
+    p = stop + 1;
   }
-  return out.empty() ? "/" : out;
+  if (out.empty()) out = "/";
+  return out;
 }
 
 }  // namespace
 
-bool ToLocalPath(const std::wstring& path, std::string* local) {
+bool ToLocalPath(std::wstring_view path, std::string* local) {
   if (path.empty()) return false;
   if (DriveLength(path) != 0) {
     wchar_t drive = std::towupper(path[0]);
-    const std::wstring_view rest = std::wstring_view(path).substr(2);
+    const std::wstring_view rest = path.substr(2);
     if (drive == L'C') {
       *local = resolvedUnder(DriveCFolder(), rest);
       return true;
@@ -126,9 +139,9 @@ bool ToLocalPath(const std::wstring& path, std::string* local) {
     }
     return false;
   }
-  std::wstring absolute = path;
+  std::wstring absolute(path);
   if (path[0] != L'/') {
-    absolute = BeStringUtilities::Utf8ToWChar(workingFolder().c_str()) + L"/" + path;
+    absolute = BeStringUtilities::Utf8ToWChar(workingFolder().c_str()) + L"/" + absolute;
   }
   *local = resolvedUnder("/", absolute);
   return true;
@@ -144,7 +157,9 @@ std::wstring ToWindowsPath(const std::string& localPath) {
   return out;
 }
 
-bool IsRefusedNameChar(wchar_t c) {
+namespace {
+
+inline bool refusedInName(wchar_t c) {
   switch (c) {
     case L'<':
     case L'>':
@@ -161,7 +176,11 @@ bool IsRefusedNameChar(wchar_t c) {
   }
 }
 
-bool IsPathSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+}  // namespace
+
+bool IsRefusedNameChar(wchar_t c) { return refusedInName(c); }
+
+bool IsPathSeparator(wchar_t c) { return isSeparator(c); }
 
 size_t DriveLength(std::wstring_view path) {
   return path.size() >= 2 && path[1] == L':' && std::iswalpha(path[0]) ? 2 : 0;
@@ -170,7 +189,7 @@ size_t DriveLength(std::wstring_view path) {
 size_t LastComponentStart(std::wstring_view path) {
   const size_t drive = DriveLength(path);
   for (size_t i = path.size(); i > drive; --i)
-    if (IsPathSeparator(path[i - 1])) return i;
+    if (isSeparator(path[i - 1])) return i;
   return drive;
 }
 
@@ -185,9 +204,9 @@ std::string LocalNameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool LastComponentIsRefused(const std::wstring& windowsPath) {
+bool LastComponentIsRefused(std::wstring_view windowsPath) {
   for (size_t i = LastComponentStart(windowsPath); i < windowsPath.size(); ++i)
-    if (IsRefusedNameChar(windowsPath[i])) return true;
+    if (refusedInName(windowsPath[i])) return true;
   return false;
 }
 

@@ -110,6 +110,7 @@ char* BeStringUtilities::WCharToCurrentLocaleChar(char* out, WCharCP in, size_t 
 
 AString& BeStringUtilities::WCharToCurrentLocaleChar(AString& out, WCharCP in) {
   out.clear();
+  if (in) out.reserve(std::wcslen(in));  // each character takes at least one byte
   std::mbstate_t state{};
   const bool keepsAscii = localeKeepsAscii();
   for (WCharCP p = in; p && *p; ++p) {
@@ -127,6 +128,7 @@ WString& BeStringUtilities::CurrentLocaleCharToWChar(WString& out, const char* i
   std::mbstate_t state{};
   const char* p = in;
   size_t left = std::strlen(in);
+  out.reserve(left);  // no character takes less than one byte
   const bool keepsAscii = localeKeepsAscii();
   while (left > 0) {
     if (keepsAscii && static_cast<unsigned char>(*p) < 0x80) {
