@@ -82,16 +82,25 @@ const std::string& DriveCFolder() {
 
 namespace {
 
-// Appends one component as UTF-8 after a separator.
+bool isAscii(wchar_t c) { return c >= 0 && c < 0x80; }
+
+// Appends one component as UTF-8 after a separator. Runs of ASCII characters, most of every
+// path, are copied as they are.
 void appendComponent(std::string& out, std::wstring_view part) {
   out.push_back('/');
-  for (wchar_t c : part) {
-    if (c >= 0 && c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else {
-      const wchar_t single[2] = {c, L'\0'};
+  size_t i = 0;
+  while (i < part.size()) {
+    size_t run = 0;
+    while (i + run < part.size() && isAscii(part[i + run])) ++run;
+    if (run == 0) {
+      const wchar_t single[2] = {part[i++], L'\0'};
       out += BeStringUtilities::WCharToUtf8(single);
+      continue;
     }
+    const size_t at = out.size();
+    out.resize(at + run);
+    for (size_t k = 0; k < run; ++k) out[at + k] = static_cast<char>(part[i + k]);
+    i += run;
   }
 }
 
@@ -182,8 +191,13 @@ bool IsRefusedNameChar(wchar_t c) { return refusedInName(c); }
 
 bool IsPathSeparator(wchar_t c) { return isSeparator(c); }
 
+// A drive letter is a letter of the locale; ASCII letters, the usual ones, are known without
+// asking the locale.
 size_t DriveLength(std::wstring_view path) {
-  return path.size() >= 2 && path[1] == L':' && std::iswalpha(path[0]) ? 2 : 0;
+  if (path.size() < 2 || path[1] != L':') return 0;
+  const wchar_t c = path[0];
+  const bool letter = isAscii(c) ? (c | 0x20) >= L'a' && (c | 0x20) <= L'z' : std::iswalpha(c);
+  return letter ? 2 : 0;
 }
 
 size_t LastComponentStart(std::wstring_view path) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cwctype>
 #include <random>
 #include <string>
 #include <vector>
@@ -109,6 +111,20 @@ TEST(PathGrammarTest, SplitsDrivesSeparatorsAndTheLastComponent) {
     EXPECT_EQ(host::LocalFolderOf(path), parts.first) << path;
     EXPECT_EQ(host::LocalNameOf(path), parts.second) << path;
   }
+}
+
+// A drive is any letter of the locale and a colon: the same letters as iswalpha's, under
+// the locales the shell runs in.
+TEST(PathGrammarTest, DriveLettersAreTheLocalesLetters) {
+  const std::string previous = std::setlocale(LC_CTYPE, nullptr);
+  for (const char* locale : {"C", "C.UTF-8"}) {
+    ASSERT_TRUE(std::setlocale(LC_CTYPE, locale)) << locale;
+    for (wchar_t c = 0; c < 0x800; ++c) {
+      const std::wstring path = std::wstring(1, c) + L":\\a";
+      EXPECT_EQ(host::DriveLength(path), std::iswalpha(c) ? 2u : 0u) << locale << " " << int(c);
+    }
+  }
+  std::setlocale(LC_CTYPE, previous.c_str());
 }
 
 }  // namespace
