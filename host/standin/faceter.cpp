@@ -147,8 +147,8 @@ class MeshBuilder {
   void AddTriangle(std::span<const int32_t> face, const Triangle& t) {
     int32_t out[3];
     for (size_t k = 0; k < 3; ++k) {
-      size_t from = t[k], to = t[(k + 1) % 3];
-      bool faceEdge = to == (from + 1) % face.size();
+      size_t from = t[k], to = t[k == 2 ? 0 : k + 1];
+      bool faceEdge = to == (from + 1 == face.size() ? 0 : from + 1);
       bool hidden = (faceEdge || !m_options.GetEdgeHiding()) ? face[from] < 0 : true;
       out[k] = hidden ? -std::abs(face[from]) : std::abs(face[from]);
     }

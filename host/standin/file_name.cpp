@@ -1,6 +1,7 @@
 #include "host/file_name.h"
 
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "standin/file_system.h"
@@ -36,10 +37,17 @@ BeFileName::BeFileName(int mask, WCharCP fullName) {
   size_t start = host::LastComponentStart(path);
   size_t dot = extensionDot(path, start);
   size_t deviceEnd = host::DriveLength(path);
-  if (mask & Device) append(path.substr(0, deviceEnd));
-  if (mask & Directory) append(path.substr(deviceEnd, start - deviceEnd));
-  if (mask & Basename) append(path.substr(start, (dot == npos ? path.size() : dot) - start));
-  if ((mask & Extension) && dot != npos) append(path.substr(dot));
+  const size_t nameEnd = dot == npos ? path.size() : dot;
+  // The parts in their order, each kept or not: [begin, end) of path.
+  const std::pair<size_t, size_t> parts[] = {
+      {mask & Device ? 0 : deviceEnd, deviceEnd},
+      {mask & Directory ? deviceEnd : start, start},
+      {mask & Basename ? start : nameEnd, nameEnd},
+      {(mask & Extension) ? nameEnd : path.size(), path.size()}};
+  size_t length = 0;
+  for (const auto& [begin, end] : parts) length += end - begin;
+  reserve(length);
+  for (const auto& [begin, end] : parts) append(path.substr(begin, end - begin));
 }
 
 WString BeFileName::GetFileNameWithoutExtension() const { return BeFileName(Basename, c_str()); }

@@ -12,10 +12,10 @@ IFacetOptionsPtr IFacetOptions::Create() { return IFacetOptionsPtr(new IFacetOpt
 size_t PolyfaceQuery::GetNumFacet() const {
   if (m_numPerFace > 0) return m_pointIndex.size() / static_cast<size_t>(m_numPerFace);
   size_t faces = 0;
-  bool inFace = false;
+  bool afterZero = true;  // the start counts as a terminator: counted without branches
   for (int32_t index : m_pointIndex) {
-    if (index != 0 && !inFace) ++faces;
-    inFace = index != 0;
+    faces += static_cast<size_t>(index != 0 && afterZero);
+    afterZero = index == 0;
   }
   return faces;
 }
