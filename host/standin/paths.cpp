@@ -84,49 +84,53 @@ namespace {
 
 bool isAscii(wchar_t c) { return c >= 0 && c < 0x80; }
 
-// Appends one component as UTF-8 after a separator. Runs of ASCII characters, most of every
-// path, are copied as they are.
-void appendComponent(std::string& out, std::wstring_view part) {
-  out.push_back('/');
-  size_t i = 0;
-  while (i < part.size()) {
-    size_t run = 0;
-    while (i + run < part.size() && isAscii(part[i + run])) ++run;
-    if (run == 0) {
-      const wchar_t single[2] = {part[i++], L'\0'};
-      out += BeStringUtilities::WCharToUtf8(single);
+// Writes text[from, to) as UTF-8 at out[at], each character in one pass: an ASCII character
+// as its one byte; any other through WCharToUtf8, growing out so that the rest of the text
+// still fits at one byte a character. Returns where the writing ended.
+size_t writeUtf8(std::string& out, size_t at, std::wstring_view text, size_t from, size_t to) {
+  for (size_t i = from; i < to; ++i) {
+    const wchar_t c = text[i];
+    if (isAscii(c)) {
+      out[at++] = static_cast<char>(c);
       continue;
     }
-    const size_t at = out.size();
-    out.resize(at + run);
-    for (size_t k = 0; k < run; ++k) out[at + k] = static_cast<char>(part[i + k]);
-    i += run;
+    const wchar_t single[2] = {c, L'\0'};
+    const std::string bytes = BeStringUtilities::WCharToUtf8(single);
+    const size_t needed = at + bytes.size() + (text.size() - i);
+    if (needed > out.size()) out.resize(needed);
+    bytes.copy(out.data() + at, bytes.size());
+    at += bytes.size();
   }
+  return at;
 }
 
 // root (less trailing separators) followed by "/" and each component of text as UTF-8, with
 // the components resolved as ResolvePathComponents resolves them, in one pass and without a
-// list of components: ".." takes back the last component written and never the root.
+// list of components: "." and empty components are dropped, ".." takes back the last
+// component written and never the root.
 std::string resolvedUnder(std::string_view root, std::wstring_view text) {
   while (!root.empty() && root.back() == '/') root.remove_suffix(1);
-  std::string out;
-  out.reserve(root.size() + text.size() + 8);
-  out.append(root);
-  const size_t rootSize = out.size();
-  const wchar_t* p = text.data();
-  const wchar_t* const end = p + text.size();
+  // Room for an all-ASCII text: one byte a character, one '/' a separator, one '/' more
+  // before the first component.
+  std::string out(root.size() + text.size() + 1, '\0');
+  root.copy(out.data(), root.size());
+  const size_t rootSize = root.size();
+  size_t size = rootSize;  // the bytes of out written so far
+  size_t begin = 0;        // where the component starts in text
   for (;;) {
-    const wchar_t* stop = p;
-    while (stop != end && !isSeparator(*stop)) ++stop;
-    const size_t size = static_cast<size_t>(stop - p);
-    if (size == 2 && p[0] == L'.' && p[1] == L'.') {
-      if (out.size() > rootSize) out.resize(out.rfind('/'));
-    } else if (size != 0 && !(size == 1 && p[0] == L'.')) {
-      appendComponent(out, std::wstring_view(p, size));
+    size_t end = begin;
+    while (end < text.size() && !isSeparator(text[end])) ++end;
+    const size_t length = end - begin;
+    if (length == 2 && text[begin] == L'.' && text[begin + 1] == L'.') {
+      if (size > rootSize) size = out.rfind('/', size - 1);
+    } else if (length != 0 && !(length == 1 && text[begin] == L'.')) {
+      out[size] = '/';
+      size = writeUtf8(out, size + 1, text, begin, end);
     }
-    if (stop == end) break;
-    p = stop + 1;
+    if (end == text.size()) break;
+    begin = end + 1;
   }
+  out.resize(size);
   if (out.empty()) out = "/";
   return out;
 }
