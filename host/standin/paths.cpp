@@ -140,7 +140,9 @@ std::string resolvedUnder(std::string_view root, std::wstring_view text) {
 bool ToLocalPath(std::wstring_view path, std::string* local) {
   if (path.empty()) return false;
   if (DriveLength(path) != 0) {
-    wchar_t drive = std::towupper(path[0]);
+    // ASCII letters are known without the locale (only 'c' and 'z' map a drive).
+    const wchar_t first = path[0];
+    const wchar_t drive = isAscii(first) ? first & ~0x20 : std::towupper(first);
     const std::wstring_view rest = path.substr(2);
     if (drive == L'C') {
       *local = resolvedUnder(DriveCFolder(), rest);

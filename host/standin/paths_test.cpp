@@ -28,6 +28,7 @@ TEST(PathsTest, WindowsPathsMapToLocalFolders) {
       {L"C:\\", c},
       {L"Z:\\home\\ann\\Site.dgn", "/home/ann/Site.dgn"},
       {L"Z:\\..\\x", "/x"},
+      {L"z:\\x", "/x"},
       {L"/home/ann/Site.dgn", "/home/ann/Site.dgn"},
       {L"C:/Temp/Site", c + "/Temp/Site"},
       {L"C:\\Temp\\\u00dcber", c + "/Temp/\xc3\x9c"

@@ -42,9 +42,13 @@ void PolyfaceHeader::CopyFrom(PolyfaceQueryCR source) {
   m_numPerFace = source.GetNumPerFace();
 }
 
+// Faces are short: their entries are copied one by one into room made once.
 void PolyfaceHeader::AddIndexedFace(const int32_t* indices, size_t count) {
-  m_pointIndex.insert(m_pointIndex.end(), indices, indices + count);
-  m_pointIndex.push_back(0);
+  const size_t at = m_pointIndex.size();
+  m_pointIndex.resize(at + count + 1);
+  int32_t* to = m_pointIndex.data() + at;
+  for (size_t i = 0; i < count; ++i) to[i] = indices[i];
+  to[count] = 0;
 }
 
 namespace {
