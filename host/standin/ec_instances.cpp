@@ -15,6 +15,13 @@ std::wstring realText(double value) {
   return std::wstring(buffer, result.ptr);
 }
 
+// The decimal text of an integer, as std::to_wstring gives it but without a formatted print.
+std::wstring integerText(int64_t value) {
+  char buffer[24];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::wstring(buffer, result.ptr);
+}
+
 WString wide(const std::string& utf8) { return BeStringUtilities::Utf8ToWChar(utf8.c_str()); }
 
 std::shared_ptr<const ECClass> makeClass(const host::ClassDef& definition) {
@@ -54,7 +61,7 @@ WString ECValue::ToString() const {
   struct Visitor {
     std::wstring operator()(std::monostate) const { return std::wstring(); }
     std::wstring operator()(const WString& text) const { return text; }
-    std::wstring operator()(int64_t number) const { return std::to_wstring(number); }
+    std::wstring operator()(int64_t number) const { return integerText(number); }
     std::wstring operator()(double number) const { return realText(number); }
     std::wstring operator()(bool flag) const { return flag ? L"True" : L"False"; }
     std::wstring operator()(const DPoint3d& point) const {

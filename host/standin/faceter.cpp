@@ -23,6 +23,7 @@ std::vector<std::array<double, 2>> PlaneCoordinates(const bvector<DPoint3d>& pol
   if (Length(w) == 0) w = {0, 0, 1};
   PerpendicularFrame(w, u, v);
   std::vector<std::array<double, 2>> flat;
+  flat.reserve(polygon.size());
   for (const DPoint3d& p : polygon) {
     DVec3d d = Sub(p, polygon[0]);
     flat.push_back({Dot(d, u), Dot(d, v)});
@@ -40,12 +41,6 @@ bool IsConvex(const std::vector<std::array<double, 2>>& flat, double eps) {
   for (size_t i = 0; i < n; ++i)
     if (Turn(flat[i], flat[(i + 1) % n], flat[(i + 2) % n]) < -eps) return false;
   return true;
-}
-
-std::vector<Triangle> Fan(size_t count) {
-  std::vector<Triangle> triangles;
-  for (size_t i = 1; i + 1 < count; ++i) triangles.push_back({0, i, i + 1});
-  return triangles;
 }
 
 bool InsideOrOn(const std::array<double, 2>& p, const std::array<double, 2>& a,
@@ -128,12 +123,14 @@ class MeshBuilder {
   void AddPolygonFace(const std::vector<int32_t>& face) {
     if (face.size() <= static_cast<size_t>(PlanarLimit())) return AddFace(face, PlanarLimit());
     bvector<DPoint3d> polygon;
+    polygon.reserve(face.size());
     for (int32_t index : face) polygon.push_back(m_mesh->Point()[std::abs(index) - 1]);
     auto flat = PlaneCoordinates(polygon);
     double extent = 0;
     for (const auto& p : flat) extent = std::max({extent, std::abs(p[0]), std::abs(p[1])});
     double eps = 1e-12 * extent * extent;
-    AddTriangles(face, IsConvex(flat, eps) ? Fan(face.size()) : EarClip(flat, eps));
+    if (!IsConvex(flat, eps)) return AddTriangles(face, EarClip(flat, eps));
+    for (size_t i = 1; i + 1 < face.size(); ++i) AddTriangle(face, {0, i, i + 1});
   }
 
   PolyfaceHeaderPtr Finish() {
