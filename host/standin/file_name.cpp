@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "standin/file_system.h"
+#include "standin/locale_codeset.h"
 #include "standin/paths.h"
 
 namespace {
@@ -22,6 +23,12 @@ bool toLocalNarrow(const char* narrowName, std::string* local) {
   WString wide;
   BeStringUtilities::CurrentLocaleCharToWChar(wide, narrowName);
   return host::ToLocalPath(wide, local);
+}
+
+bool isAsciiText(std::string_view text) {
+  for (char c : text)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
 }
 
 bool isDirectory(const std::string& local) {
@@ -119,11 +126,19 @@ BeFile::~BeFile() { Close(); }
 
 BeFileStatus BeFile::Create(const char* narrowName) {
   if (!narrowName) return BeFileStatus::FileNotFound;
-  WString wide;
-  BeStringUtilities::CurrentLocaleCharToWChar(wide, narrowName);
   std::string local;
-  if (!host::ToLocalPath(wide, &local)) return BeFileStatus::FileNotFound;
-  if (host::LastComponentIsRefused(wide)) return BeFileStatus::AccessViolation;
+  const std::string_view narrow(narrowName);
+  // A name of ASCII characters in a locale that keeps them is its own wide text: it is
+  // resolved as it is, without a wide copy.
+  if (host::LocaleKeepsAscii() && isAsciiText(narrow)) {
+    if (!host::AsciiToLocalPath(narrow, &local)) return BeFileStatus::FileNotFound;
+    if (host::AsciiLastComponentIsRefused(narrow)) return BeFileStatus::AccessViolation;
+  } else {
+    WString wide;
+    BeStringUtilities::CurrentLocaleCharToWChar(wide, narrowName);
+    if (!host::ToLocalPath(wide, &local)) return BeFileStatus::FileNotFound;
+    if (host::LastComponentIsRefused(wide)) return BeFileStatus::AccessViolation;
+  }
   Close();
   return host::CurrentFileSystem().NewWritableFile(local, &m_impl->file).ok()
              ? BeFileStatus::Success

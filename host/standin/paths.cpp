@@ -104,11 +104,18 @@ size_t writeUtf8(std::string& out, size_t at, std::wstring_view text, size_t fro
   return at;
 }
 
+// The same for text that holds only ASCII characters: copied as it is.
+size_t writeUtf8(std::string& out, size_t at, std::string_view asciiText, size_t from, size_t to) {
+  asciiText.copy(out.data() + at, to - from, from);
+  return at + (to - from);
+}
+
 // root (less trailing separators) followed by "/" and each component of text as UTF-8, with
 // the components resolved as ResolvePathComponents resolves them, in one pass and without a
 // list of components: "." and empty components are dropped, ".." takes back the last
 // component written and never the root.
-std::string resolvedUnder(std::string_view root, std::wstring_view text) {
+template <typename Char>
+std::string resolvedUnder(std::string_view root, std::basic_string_view<Char> text) {
   while (!root.empty() && root.back() == '/') root.remove_suffix(1);
   // Room for an all-ASCII text: one byte a character, one '/' a separator, one '/' more
   // before the first component.
@@ -121,9 +128,9 @@ std::string resolvedUnder(std::string_view root, std::wstring_view text) {
     size_t end = begin;
     while (end < text.size() && !isSeparator(text[end])) ++end;
     const size_t length = end - begin;
-    if (length == 2 && text[begin] == L'.' && text[begin + 1] == L'.') {
+    if (length == 2 && text[begin] == '.' && text[begin + 1] == '.') {
       if (size > rootSize) size = out.rfind('/', size - 1);
-    } else if (length != 0 && !(length == 1 && text[begin] == L'.')) {
+    } else if (length != 0 && !(length == 1 && text[begin] == '.')) {
       out[size] = '/';
       size = writeUtf8(out, size + 1, text, begin, end);
     }
@@ -135,15 +142,24 @@ std::string resolvedUnder(std::string_view root, std::wstring_view text) {
   return out;
 }
 
-}  // namespace
+// A drive letter is a letter of the locale; ASCII letters, the usual ones, are known without
+// asking the locale.
+template <typename Char>
+size_t driveLength(std::basic_string_view<Char> path) {
+  if (path.size() < 2 || path[1] != ':') return 0;
+  const wchar_t c = static_cast<wchar_t>(path[0]);
+  const bool letter = isAscii(c) ? (c | 0x20) >= L'a' && (c | 0x20) <= L'z' : std::iswalpha(c);
+  return letter ? 2 : 0;
+}
 
-bool ToLocalPath(std::wstring_view path, std::string* local) {
+template <typename Char>
+bool toLocalPath(std::basic_string_view<Char> path, std::string* local) {
   if (path.empty()) return false;
-  if (DriveLength(path) != 0) {
+  if (driveLength(path) != 0) {
     // ASCII letters are known without the locale (only 'c' and 'z' map a drive).
-    const wchar_t first = path[0];
+    const wchar_t first = static_cast<wchar_t>(path[0]);
     const wchar_t drive = isAscii(first) ? first & ~0x20 : std::towupper(first);
-    const std::wstring_view rest = path.substr(2);
+    const auto rest = path.substr(2);
     if (drive == L'C') {
       *local = resolvedUnder(DriveCFolder(), rest);
       return true;
@@ -154,12 +170,22 @@ bool ToLocalPath(std::wstring_view path, std::string* local) {
     }
     return false;
   }
-  std::wstring absolute(path);
-  if (path[0] != L'/') {
-    absolute = BeStringUtilities::Utf8ToWChar(workingFolder().c_str()) + L"/" + absolute;
+  if (path[0] != '/') {
+    std::wstring absolute = BeStringUtilities::Utf8ToWChar(workingFolder().c_str()) + L"/";
+    absolute.append(path.begin(), path.end());
+    *local = resolvedUnder("/", std::wstring_view(absolute));
+    return true;
   }
-  *local = resolvedUnder("/", absolute);
+  *local = resolvedUnder("/", path);
   return true;
+}
+
+}  // namespace
+
+bool ToLocalPath(std::wstring_view path, std::string* local) { return toLocalPath(path, local); }
+
+bool AsciiToLocalPath(std::string_view path, std::string* local) {
+  return toLocalPath(path, local);
 }
 
 std::wstring ToWindowsPath(const std::string& localPath) {
@@ -197,21 +223,28 @@ bool IsRefusedNameChar(wchar_t c) { return refusedInName(c); }
 
 bool IsPathSeparator(wchar_t c) { return isSeparator(c); }
 
-// A drive letter is a letter of the locale; ASCII letters, the usual ones, are known without
-// asking the locale.
-size_t DriveLength(std::wstring_view path) {
-  if (path.size() < 2 || path[1] != L':') return 0;
-  const wchar_t c = path[0];
-  const bool letter = isAscii(c) ? (c | 0x20) >= L'a' && (c | 0x20) <= L'z' : std::iswalpha(c);
-  return letter ? 2 : 0;
-}
+size_t DriveLength(std::wstring_view path) { return driveLength(path); }
 
-size_t LastComponentStart(std::wstring_view path) {
-  const size_t drive = DriveLength(path);
+namespace {
+
+template <typename Char>
+size_t lastComponentStart(std::basic_string_view<Char> path) {
+  const size_t drive = driveLength(path);
   for (size_t i = path.size(); i > drive; --i)
     if (isSeparator(path[i - 1])) return i;
   return drive;
 }
+
+template <typename Char>
+bool lastComponentIsRefused(std::basic_string_view<Char> path) {
+  for (size_t i = lastComponentStart(path); i < path.size(); ++i)
+    if (refusedInName(static_cast<wchar_t>(path[i]))) return true;
+  return false;
+}
+
+}  // namespace
+
+size_t LastComponentStart(std::wstring_view path) { return lastComponentStart(path); }
 
 std::string LocalFolderOf(const std::string& path) {
   const size_t slash = path.rfind('/');
@@ -225,9 +258,11 @@ std::string LocalNameOf(const std::string& path) {
 }
 
 bool LastComponentIsRefused(std::wstring_view windowsPath) {
-  for (size_t i = LastComponentStart(windowsPath); i < windowsPath.size(); ++i)
-    if (refusedInName(windowsPath[i])) return true;
-  return false;
+  return lastComponentIsRefused(windowsPath);
+}
+
+bool AsciiLastComponentIsRefused(std::string_view windowsPath) {
+  return lastComponentIsRefused(windowsPath);
 }
 
 }  // namespace host

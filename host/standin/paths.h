@@ -37,6 +37,8 @@ const std::string& DriveCFolder();
 // of a Windows path. Returns false (leaving *local alone) for an unmapped drive or a path
 // that is empty.
 bool ToLocalPath(std::wstring_view path, std::string* local);
+// The same for a path of ASCII characters only, given as bytes: no wide copy of it is made.
+bool AsciiToLocalPath(std::string_view path, std::string* local);
 
 // The components of a path's text (after any drive), split at "\" and "/", with "." and ".."
 // resolved by their text; ".." at the root stays at the root.
@@ -50,5 +52,7 @@ std::wstring ToWindowsPath(const std::string& localPath);
 bool IsRefusedNameChar(wchar_t c);
 // Whether the last component of a Windows path holds a refused character.
 bool LastComponentIsRefused(std::wstring_view windowsPath);
+// The same for a path of ASCII characters only, given as bytes.
+bool AsciiLastComponentIsRefused(std::string_view windowsPath);
 
 }  // namespace host

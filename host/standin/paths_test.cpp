@@ -85,6 +85,27 @@ TEST(PathsTest, MapsAsTheResolvedComponentsOfThePath) {
   }
 }
 
+// ASCII paths given as bytes map as their wide forms do: random paths of drives, separators,
+// "." and "..", refused characters and relative names, through both.
+TEST(PathsTest, AsciiPathsMapAsTheirWideForms) {
+  host::seed::ScopedDriveC driveC;
+  const char* pieces[] = {"C:", "c:",   "Z:",  "z:",  "D:", "\\", "/", ".",    "..",
+                          "a",  "Temp", "x y", "...", ":",  "|",  "*", "\x01", "1:"};
+  std::mt19937 random(7);
+  for (int i = 0; i < 3000; ++i) {
+    std::string narrow;
+    for (int n = static_cast<int>(random() % 8); n > 0; --n)
+      narrow += pieces[random() % std::size(pieces)];
+    const std::wstring wide(narrow.begin(), narrow.end());
+    std::string fromNarrow = "untouched", fromWide = "untouched";
+    ASSERT_EQ(host::AsciiToLocalPath(narrow, &fromNarrow), host::ToLocalPath(wide, &fromWide))
+        << narrow;
+    ASSERT_EQ(fromNarrow, fromWide) << narrow;
+    ASSERT_EQ(host::AsciiLastComponentIsRefused(narrow), host::LastComponentIsRefused(wide))
+        << narrow;
+  }
+}
+
 }  // namespace
 
 namespace {

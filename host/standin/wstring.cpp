@@ -1,6 +1,6 @@
 #include "host/wstring.h"
 
-#include <langinfo.h>
+#include "standin/locale_codeset.h"
 
 #include <climits>
 #include <cstdint>
@@ -24,13 +24,7 @@ void appendLocaleChar(std::string& out, wchar_t c, std::mbstate_t& state) {
   out.append(bytes, n);
 }
 
-// Whether the current locale's encoding writes each character below U+0080 as that one byte
-// and keeps no shift state (UTF-8 and ASCII, the encodings of "C.UTF-8" and "C"). Such
-// characters, most of every path and name, then need no conversion call of their own.
-bool localeKeepsAscii() {
-  const char* codeset = nl_langinfo(CODESET);
-  return std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "ANSI_X3.4-1968") == 0;
-}
+bool localeKeepsAscii() { return host::LocaleKeepsAscii(); }
 
 // The length of the run of characters below U+0080 that text starts with.
 template <typename Char>
