@@ -42,13 +42,14 @@ void PolyfaceHeader::CopyFrom(PolyfaceQueryCR source) {
   m_numPerFace = source.GetNumPerFace();
 }
 
-// Faces are short: their entries are copied one by one into room made once.
+// Faces are short: room for the face is made first (doubling, as the list would), so that
+// each entry is appended without a growth check of its own.
 void PolyfaceHeader::AddIndexedFace(const int32_t* indices, size_t count) {
-  const size_t at = m_pointIndex.size();
-  m_pointIndex.resize(at + count + 1);
-  int32_t* to = m_pointIndex.data() + at;
-  for (size_t i = 0; i < count; ++i) to[i] = indices[i];
-  to[count] = 0;
+  const size_t needed = m_pointIndex.size() + count + 1;
+  if (needed > m_pointIndex.capacity())
+    m_pointIndex.reserve(std::max(needed, 2 * m_pointIndex.capacity()));
+  for (size_t i = 0; i < count; ++i) m_pointIndex.push_back(indices[i]);
+  m_pointIndex.push_back(0);
 }
 
 namespace {
