@@ -18,6 +18,8 @@
 #include "host/geometry.h"
 
 // The handle that a scan passes for an element: the host's Element derives from it.
+class ECClass;
+
 class ElementRefBase {
  public:
   virtual ~ElementRefBase() = default;
@@ -135,6 +137,9 @@ struct DesignFile {
   std::map<uint32_t, Rgb> trueColors;       // ids 256 and up
   std::vector<ClassDef> classes;
   std::deque<std::unique_ptr<Model>> models;
+  // The host's class objects of classes, by position, each made when first asked for and then
+  // shared by every instance of its class.
+  mutable std::vector<std::shared_ptr<const ECClass>> ecClasses;
 
   Model* FindModel(const std::string& name) const;
   Model* ActiveModel() const;

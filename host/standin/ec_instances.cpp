@@ -15,6 +15,13 @@ std::wstring realText(double value) {
   return std::wstring(buffer, result.ptr);
 }
 
+// The decimal text of an integer, as std::to_wstring gives it but without a formatted print.
+std::wstring integerText(int64_t value) {
+  char buffer[24];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::wstring(buffer, result.ptr);
+}
+
 WString wide(const std::string& utf8) { return BeStringUtilities::Utf8ToWChar(utf8.c_str()); }
 
 std::shared_ptr<const ECClass> makeClass(const host::ClassDef& definition) {
@@ -37,13 +44,24 @@ ECValue makeValue(const host::PropertyValue& value) {
   return std::visit(Visitor(), value);
 }
 
+// The class object of a class of design: made once, then shared. Classes are only ever
+// appended to a design, so a class keeps its position.
+std::shared_ptr<const ECClass> classObject(const host::DesignFile& design,
+                                           const host::ClassDef& definition) {
+  auto& objects = design.ecClasses;
+  if (objects.size() < design.classes.size()) objects.resize(design.classes.size());
+  auto& object = objects[static_cast<size_t>(&definition - design.classes.data())];
+  if (!object) object = makeClass(definition);
+  return object;
+}
+
 }  // namespace
 
 WString ECValue::ToString() const {
   struct Visitor {
     std::wstring operator()(std::monostate) const { return std::wstring(); }
     std::wstring operator()(const WString& text) const { return text; }
-    std::wstring operator()(int64_t number) const { return std::to_wstring(number); }
+    std::wstring operator()(int64_t number) const { return integerText(number); }
     std::wstring operator()(double number) const { return realText(number); }
     std::wstring operator()(bool flag) const { return flag ? L"True" : L"False"; }
     std::wstring operator()(const DPoint3d& point) const {
@@ -62,8 +80,9 @@ const ECProperty* ECClass::GetPropertyP(WCharCP name) const {
 
 ECObjectsStatus DgnECInstance::GetValue(ECValue& value, WCharCP accessString) const {
   value.SetToNull();
-  if (!m_class->GetPropertyP(accessString)) return ECObjectsStatus::PropertyNotFound;
-  auto found = m_values.find(WString(accessString));
+  const ECProperty* property = m_class->GetPropertyP(accessString);
+  if (!property) return ECObjectsStatus::PropertyNotFound;
+  auto found = m_values.find(property->GetName());  // the same text, without a copy of it
   if (found != m_values.end()) value = found->second;
   return ECObjectsStatus::Success;
 }
@@ -92,15 +111,14 @@ DgnECInstanceIterable DgnECManager::FindInstances(FindInstancesScope& scope, con
   const host::DesignFile* design = host::Inside::DesignOf(scope);
   if (element && design) {
     // Instances of one class share one class object.
-    std::map<const host::ClassDef*, std::shared_ptr<const ECClass>> classes;
     for (const host::Instance& instance : element->instances) {
       const host::ClassDef* definition = design->FindClass(instance.className);
       if (!definition) continue;
-      std::shared_ptr<const ECClass>& ecClass = classes[definition];
-      if (!ecClass) ecClass = makeClass(*definition);
       std::map<WString, ECValue> values;
-      for (const auto& [name, value] : instance.values) values[wide(name)] = makeValue(value);
-      instances.emplace_back(new DgnECInstance(ecClass, std::move(values)));
+      for (const auto& [name, value] : instance.values)
+        values.insert_or_assign(values.end(), wide(name), makeValue(value));
+      instances.emplace_back(
+          new DgnECInstance(classObject(*design, *definition), std::move(values)));
     }
   }
   if (count) *count = static_cast<unsigned>(instances.size());

@@ -1,7 +1,7 @@
 #include "host/element_handle.h"
 
 #include "standin/design.h"
-#include "standin/faceter.h"
+#include "standin/geometry_range.h"
 #include "standin/inside_access.h"
 #include "standin/session.h"
 #include "standin/storable.h"

@@ -8,41 +8,14 @@
 #include <numbers>
 #include <span>
 
+#include "standin/vector_math.h"
+
 namespace host {
 namespace {
 
+using namespace vector_math;
+
 using Triangle = std::array<size_t, 3>;  // positions in a face
-
-DVec3d Sub(const DPoint3d& a, const DPoint3d& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-DPoint3d Add(const DPoint3d& a, const DVec3d& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-DVec3d Scale(const DVec3d& a, double s) { return {a.x * s, a.y * s, a.z * s}; }
-double Dot(const DVec3d& a, const DVec3d& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-DVec3d Cross(const DVec3d& a, const DVec3d& b) {
-  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-double Length(const DVec3d& a) { return std::sqrt(Dot(a, a)); }
-DVec3d Normalized(const DVec3d& a) {
-  double length = Length(a);
-  return length == 0 ? a : Scale(a, 1 / length);
-}
-
-// The polygon's area-weighted normal (Newell's method): its direction follows the winding.
-DVec3d PolygonNormal(const bvector<DPoint3d>& points) {
-  DVec3d sum;
-  for (size_t i = 0; i < points.size(); ++i) {
-    const DPoint3d& a = points[i];
-    const DPoint3d& b = points[(i + 1) % points.size()];
-    sum = Add(sum, Cross(a, b));
-  }
-  return sum;
-}
-
-// Two unit vectors that make a right-handed frame (u, v, w) with the unit vector w.
-void PerpendicularFrame(const DVec3d& w, DVec3d& u, DVec3d& v) {
-  DVec3d helper = std::abs(w.x) < 0.6 ? DVec3d{1, 0, 0} : DVec3d{0, 1, 0};
-  u = Normalized(Cross(helper, w));
-  v = Cross(w, u);
-}
 
 // The polygon in its own plane, turned so that it runs counter-clockwise.
 std::vector<std::array<double, 2>> PlaneCoordinates(const bvector<DPoint3d>& polygon) {
@@ -50,6 +23,7 @@ std::vector<std::array<double, 2>> PlaneCoordinates(const bvector<DPoint3d>& pol
   if (Length(w) == 0) w = {0, 0, 1};
   PerpendicularFrame(w, u, v);
   std::vector<std::array<double, 2>> flat;
+  flat.reserve(polygon.size());
   for (const DPoint3d& p : polygon) {
     DVec3d d = Sub(p, polygon[0]);
     flat.push_back({Dot(d, u), Dot(d, v)});
@@ -67,12 +41,6 @@ bool IsConvex(const std::vector<std::array<double, 2>>& flat, double eps) {
   for (size_t i = 0; i < n; ++i)
     if (Turn(flat[i], flat[(i + 1) % n], flat[(i + 2) % n]) < -eps) return false;
   return true;
-}
-
-std::vector<Triangle> Fan(size_t count) {
-  std::vector<Triangle> triangles;
-  for (size_t i = 1; i + 1 < count; ++i) triangles.push_back({0, i, i + 1});
-  return triangles;
 }
 
 bool InsideOrOn(const std::array<double, 2>& p, const std::array<double, 2>& a,
@@ -123,6 +91,17 @@ class MeshBuilder {
     m_mesh->Point().push_back(point);
     return static_cast<int32_t>(m_mesh->Point().size());
   }
+  // Room for as many points and index entries as the shape's size tells in advance, so that
+  // the lists are not regrown point by point. Only the capacity changes.
+  void Reserve(size_t points, size_t indexEntries) {
+    m_mesh->Point().reserve(points);
+    m_mesh->PointIndex().reserve(indexEntries);
+  }
+  // The index entries that a face of count points takes under limit: itself and its
+  // terminator, or the triangles of its fan.
+  static size_t IndexEntries(size_t count, int limit) {
+    return count <= static_cast<size_t>(limit) ? count + 1 : 4 * (count - 2);
+  }
   int PlanarLimit() const { return std::max(3, m_options.GetMaxPerFace()); }
   int CurvedLimit() const { return std::max(3, m_options.GetCurvedSurfaceMaxPerFace()); }
 
@@ -144,12 +123,14 @@ class MeshBuilder {
   void AddPolygonFace(const std::vector<int32_t>& face) {
     if (face.size() <= static_cast<size_t>(PlanarLimit())) return AddFace(face, PlanarLimit());
     bvector<DPoint3d> polygon;
+    polygon.reserve(face.size());
     for (int32_t index : face) polygon.push_back(m_mesh->Point()[std::abs(index) - 1]);
     auto flat = PlaneCoordinates(polygon);
     double extent = 0;
     for (const auto& p : flat) extent = std::max({extent, std::abs(p[0]), std::abs(p[1])});
     double eps = 1e-12 * extent * extent;
-    AddTriangles(face, IsConvex(flat, eps) ? Fan(face.size()) : EarClip(flat, eps));
+    if (!IsConvex(flat, eps)) return AddTriangles(face, EarClip(flat, eps));
+    for (size_t i = 1; i + 1 < face.size(); ++i) AddTriangle(face, {0, i, i + 1});
   }
 
   PolyfaceHeaderPtr Finish() {
@@ -163,8 +144,8 @@ class MeshBuilder {
   void AddTriangle(std::span<const int32_t> face, const Triangle& t) {
     int32_t out[3];
     for (size_t k = 0; k < 3; ++k) {
-      size_t from = t[k], to = t[(k + 1) % 3];
-      bool faceEdge = to == (from + 1) % face.size();
+      size_t from = t[k], to = t[k == 2 ? 0 : k + 1];
+      bool faceEdge = to == (from + 1 == face.size() ? 0 : from + 1);
       bool hidden = (faceEdge || !m_options.GetEdgeHiding()) ? face[from] < 0 : true;
       out[k] = hidden ? -std::abs(face[from]) : std::abs(face[from]);
     }
@@ -174,16 +155,21 @@ class MeshBuilder {
     for (const Triangle& t : triangles) AddTriangle(face, t);
   }
 
+  // One normal per terminated face, read from the face's indices in place.
   void AddFaceNormals() {
     const auto& index = m_mesh->PointIndex();
-    bvector<DPoint3d> polygon;
-    for (int32_t entry : index) {
-      if (entry != 0) {
-        polygon.push_back(m_mesh->Point()[std::abs(entry) - 1]);
-        continue;
-      }
-      m_mesh->Normal().push_back(Normalized(PolygonNormal(polygon)));
-      polygon.clear();
+    const DPoint3d* points = m_mesh->Point().data();
+    auto& normals = m_mesh->Normal();
+    normals.reserve(normals.size() +
+                    static_cast<size_t>(std::count(index.begin(), index.end(), 0)));
+    size_t start = 0;
+    for (size_t end = 0; end < index.size(); ++end) {
+      if (index[end] != 0) continue;
+      const int32_t* face = index.data() + start;
+      normals.push_back(Normalized(NewellNormal(end - start, [&](size_t i) -> const DPoint3d& {
+        return points[std::abs(face[i]) - 1];
+      })));
+      start = end + 1;
     }
   }
 
@@ -191,15 +177,49 @@ class MeshBuilder {
   const IFacetOptions& m_options;
 };
 
-// The points of a circle around center in the plane of (u, v).
-std::vector<int32_t> AddRing(MeshBuilder& builder, const DPoint3d& center, const DVec3d& u,
-                             const DVec3d& v, double radius, int segments) {
-  std::vector<int32_t> ring;
+// The cosine and sine of each angle 2 pi k / segments of a circle, k = 0 .. segments - 1,
+// each computed as one point's angle would be, so that a ring made from the table has the
+// same bits as one that computes its own. Every ring of a sphere and both of a cone share
+// one table, and the table of the last segment count is kept for the next element, which
+// usually has the same angle tolerance.
+struct CircleTable {
+  int segments = 0;
+  std::vector<double> cosines, sines;
+};
+
+const CircleTable& CircleTableFor(int segments) {
+  thread_local CircleTable table;
+  if (table.segments == segments) return table;
+  table.cosines.resize(static_cast<size_t>(segments));
+  table.sines.resize(static_cast<size_t>(segments));
   for (int k = 0; k < segments; ++k) {
     double angle = 2 * std::numbers::pi * k / segments;
-    DVec3d offset = Add(Scale(u, radius * std::cos(angle)), Scale(v, radius * std::sin(angle)));
-    ring.push_back(builder.AddPoint(Add(center, offset)));
+    table.cosines[static_cast<size_t>(k)] = std::cos(angle);
+    table.sines[static_cast<size_t>(k)] = std::sin(angle);
   }
+  table.segments = segments;
+  return table;
+}
+
+// Adds the points of a circle around center in the plane of (u, v), one per entry of the
+// table, and returns the index of the first: the ring's points are numbered consecutively.
+int32_t AddRingPoints(MeshBuilder& builder, const DPoint3d& center, const DVec3d& u,
+                      const DVec3d& v, double radius, const CircleTable& circle) {
+  int32_t first = 0;
+  for (size_t k = 0; k < circle.cosines.size(); ++k) {
+    DVec3d offset = Add(Scale(u, radius * circle.cosines[k]), Scale(v, radius * circle.sines[k]));
+    int32_t index = builder.AddPoint(Add(center, offset));
+    if (k == 0) first = index;
+  }
+  return first;
+}
+
+// The same ring as a list of its point indices.
+std::vector<int32_t> AddRing(MeshBuilder& builder, const DPoint3d& center, const DVec3d& u,
+                             const DVec3d& v, double radius, const CircleTable& circle) {
+  int32_t first = AddRingPoints(builder, center, u, v, radius, circle);
+  std::vector<int32_t> ring(circle.cosines.size());
+  for (size_t k = 0; k < ring.size(); ++k) ring[k] = first + static_cast<int32_t>(k);
   return ring;
 }
 
@@ -220,6 +240,10 @@ PolyfaceHeaderPtr FacetMesh(const bvector<DPoint3d>& points,
                             const std::vector<std::vector<int>>& faces,
                             const IFacetOptions& options) {
   MeshBuilder builder(options);
+  const int limit = builder.PlanarLimit();
+  size_t entries = 0;
+  for (const auto& face : faces) entries += MeshBuilder::IndexEntries(face.size(), limit);
+  builder.Reserve(points.size(), entries);
   for (const DPoint3d& point : points) builder.AddPoint(point);
   auto names = [&](int index) {
     return index != 0 &&
@@ -227,7 +251,7 @@ PolyfaceHeaderPtr FacetMesh(const bvector<DPoint3d>& points,
   };
   for (const auto& face : faces) {
     if (face.size() < 3 || !std::all_of(face.begin(), face.end(), names)) continue;
-    builder.AddFace(std::span<const int32_t>(face), builder.PlanarLimit());
+    builder.AddFace(std::span<const int32_t>(face), limit);
   }
   return builder.Finish();
 }
@@ -235,7 +259,9 @@ PolyfaceHeaderPtr FacetMesh(const bvector<DPoint3d>& points,
 PolyfaceHeaderPtr FacetShape(const bvector<DPoint3d>& polygon, const IFacetOptions& options) {
   if (polygon.size() < 3) return nullptr;
   MeshBuilder builder(options);
+  builder.Reserve(polygon.size(), MeshBuilder::IndexEntries(polygon.size(), builder.PlanarLimit()));
   std::vector<int32_t> face;
+  face.reserve(polygon.size());
   for (const DPoint3d& point : polygon) face.push_back(builder.AddPoint(point));
   builder.AddPolygonFace(face);
   return builder.Finish();
@@ -245,7 +271,12 @@ PolyfaceHeaderPtr FacetExtrusion(const bvector<DPoint3d>& profile, const DVec3d&
                                  const IFacetOptions& options) {
   if (profile.size() < 3 || Length(sweep) == 0) return nullptr;
   MeshBuilder builder(options);
+  const int limit = builder.PlanarLimit();
+  builder.Reserve(2 * profile.size(), 2 * MeshBuilder::IndexEntries(profile.size(), limit) +
+                                          profile.size() * MeshBuilder::IndexEntries(4, limit));
   std::vector<int32_t> bottom, top;
+  bottom.reserve(profile.size());
+  top.reserve(profile.size());
   for (const DPoint3d& point : profile) bottom.push_back(builder.AddPoint(point));
   for (const DPoint3d& point : profile) top.push_back(builder.AddPoint(Add(point, sweep)));
   // Seen from the sweep's side, the top must run counter-clockwise.
@@ -257,7 +288,7 @@ PolyfaceHeaderPtr FacetExtrusion(const bvector<DPoint3d>& profile, const DVec3d&
   builder.AddPolygonFace(top);
   for (size_t i = 0; i < bottom.size(); ++i) {
     size_t next = (i + 1) % bottom.size();
-    builder.AddFace({bottom[i], bottom[next], top[next], top[i]}, builder.PlanarLimit());
+    builder.AddFace({bottom[i], bottom[next], top[next], top[i]}, limit);
   }
   return builder.Finish();
 }
@@ -271,24 +302,26 @@ PolyfaceHeaderPtr FacetCone(const DPoint3d& base, const DPoint3d& top, double ba
   DVec3d w = Normalized(axis), u, v;
   PerpendicularFrame(w, u, v);
   int segments = SegmentsForFullCircle(options.GetAngleTolerance());
+  const CircleTable& circle = CircleTableFor(segments);
   MeshBuilder builder(options);
+  const size_t n = static_cast<size_t>(segments);
+  const size_t sideCount = 2 + (baseRadius != 0 ? 1 : 0) + (topRadius != 0 ? 1 : 0);
+  builder.Reserve(2 * n, n * MeshBuilder::IndexEntries(sideCount, builder.CurvedLimit()) +
+                             2 * MeshBuilder::IndexEntries(n, builder.PlanarLimit()));
   auto ring = [&](const DPoint3d& center, double radius) {
-    return radius == 0 ? std::vector<int32_t>(segments, builder.AddPoint(center))
-                       : AddRing(builder, center, u, v, radius, segments);
+    return radius == 0 ? std::vector<int32_t>(n, builder.AddPoint(center))
+                       : AddRing(builder, center, u, v, radius, circle);
   };
   std::vector<int32_t> low = ring(base, baseRadius), high = ring(top, topRadius);
-  for (int k = 0; k < segments; ++k) {
-    int next = (k + 1) % segments;
-    std::vector<int32_t> side;
-    if (baseRadius != 0)
-      side.insert(side.end(), {low[k], low[next]});
-    else
-      side.push_back(low[k]);
-    if (topRadius != 0)
-      side.insert(side.end(), {high[next], high[k]});
-    else
-      side.push_back(high[k]);
-    builder.AddFace(side, builder.CurvedLimit());
+  for (size_t k = 0; k < n; ++k) {
+    size_t next = (k + 1) % n;
+    int32_t side[4];
+    size_t count = 0;
+    side[count++] = low[k];
+    if (baseRadius != 0) side[count++] = low[next];
+    if (topRadius != 0) side[count++] = high[next];
+    side[count++] = high[k];
+    builder.AddFace(std::span<const int32_t>(side, count), builder.CurvedLimit());
   }
   if (baseRadius != 0) builder.AddPolygonFace(Reversed(low));
   if (topRadius != 0) builder.AddPolygonFace(high);
@@ -299,23 +332,30 @@ PolyfaceHeaderPtr FacetSphere(const DPoint3d& center, double radius, const IFace
   if (!(radius > 0)) return nullptr;
   int segments = SegmentsForFullCircle(options.GetAngleTolerance());
   int bands = std::max(2, (segments + 1) / 2);
+  const CircleTable& circle = CircleTableFor(segments);
   MeshBuilder builder(options);
+  const int limit = builder.CurvedLimit();
+  const size_t n = static_cast<size_t>(segments), rings = static_cast<size_t>(bands - 1);
+  builder.Reserve(2 + rings * n, n * (2 * MeshBuilder::IndexEntries(3, limit) +
+                                      (rings - 1) * MeshBuilder::IndexEntries(4, limit)));
   int32_t north = builder.AddPoint(Add(center, DVec3d{0, 0, radius}));
-  std::vector<std::vector<int32_t>> rings;
+  int32_t firstRing = 0;
   for (int i = 1; i < bands; ++i) {
     double polar = std::numbers::pi * i / bands;
     DPoint3d ringCenter = Add(center, DVec3d{0, 0, radius * std::cos(polar)});
-    rings.push_back(
-        AddRing(builder, ringCenter, {1, 0, 0}, {0, 1, 0}, radius * std::sin(polar), segments));
+    int32_t first =
+        AddRingPoints(builder, ringCenter, {1, 0, 0}, {0, 1, 0}, radius * std::sin(polar), circle);
+    if (i == 1) firstRing = first;
   }
   int32_t south = builder.AddPoint(Add(center, DVec3d{0, 0, -radius}));
-  int limit = builder.CurvedLimit();
-  for (int k = 0; k < segments; ++k) {
-    int next = (k + 1) % segments;
-    builder.AddFace({north, rings.front()[k], rings.front()[next]}, limit);
-    for (size_t i = 0; i + 1 < rings.size(); ++i)
-      builder.AddFace({rings[i][k], rings[i + 1][k], rings[i + 1][next], rings[i][next]}, limit);
-    builder.AddFace({south, rings.back()[next], rings.back()[k]}, limit);
+  // The rings' points are numbered consecutively, ring after ring.
+  auto at = [&](size_t ring, size_t k) { return firstRing + static_cast<int32_t>(ring * n + k); };
+  for (size_t k = 0; k < n; ++k) {
+    size_t next = (k + 1) % n;
+    builder.AddFace({north, at(0, k), at(0, next)}, limit);
+    for (size_t i = 0; i + 1 < rings; ++i)
+      builder.AddFace({at(i, k), at(i + 1, k), at(i + 1, next), at(i, next)}, limit);
+    builder.AddFace({south, at(rings - 1, next), at(rings - 1, k)}, limit);
   }
   return builder.Finish();
 }
@@ -335,72 +375,6 @@ PolyfaceHeaderPtr FacetElement(const Element& element, const IFacetOptions& opti
     default:
       return nullptr;
   }
-}
-
-namespace {
-
-// The range of a circle (centre, unit axis w, radius) moved by placement: the circle becomes
-// an ellipse with half-axes a and b, whose extent along each axis is sqrt(a^2 + b^2).
-void ExtendByCircle(DRange3d& range, const Transform& placement, const DPoint3d& center,
-                    const DVec3d& w, double radius) {
-  DPoint3d c = placement.Multiply(center);
-  if (radius == 0) return range.Extend(c);
-  DVec3d u, v;
-  PerpendicularFrame(w, u, v);
-  DVec3d a = placement.MultiplyMatrixOnly(Scale(u, radius));
-  DVec3d b = placement.MultiplyMatrixOnly(Scale(v, radius));
-  DVec3d half = {std::hypot(a.x, b.x), std::hypot(a.y, b.y), std::hypot(a.z, b.z)};
-  range.Extend(Sub(c, half));
-  range.Extend(Add(c, half));
-}
-
-}  // namespace
-
-DRange3d GeometryRange(const Element& element, const Transform& placement) {
-  DRange3d range = DRange3d::NullRange();
-  auto extend = [&](const DPoint3d& point) { range.Extend(placement.Multiply(point)); };
-  switch (element.type) {
-    case ElementType::Line:
-    case ElementType::LineString:
-    case ElementType::Shape:
-    case ElementType::Mesh:
-      for (const DPoint3d& point : element.points) extend(point);
-      break;
-    case ElementType::Text:
-      extend(element.origin);
-      break;
-    case ElementType::Extrusion:
-      for (const DPoint3d& point : element.profile) {
-        extend(point);
-        extend(Add(point, element.vector));
-      }
-      break;
-    case ElementType::Cone: {
-      DVec3d w = Normalized(Sub(element.top, element.base));
-      if (Length(w) == 0) w = {0, 0, 1};
-      ExtendByCircle(range, placement, element.base, w, std::abs(element.baseRadius));
-      ExtendByCircle(range, placement, element.top, w, std::abs(element.topRadius));
-      break;
-    }
-    case ElementType::Sphere: {
-      // A sphere moved by placement is an ellipsoid: its extent along an axis is the radius
-      // times the length of that row of the linear part.
-      DPoint3d c = placement.Multiply(element.center);
-      const auto& m = placement.form3d;
-      double r = std::abs(element.radius);
-      DVec3d half = {r * Length({m[0][0], m[0][1], m[0][2]}),
-                     r * Length({m[1][0], m[1][1], m[1][2]}),
-                     r * Length({m[2][0], m[2][1], m[2][2]})};
-      range.Extend(Sub(c, half));
-      range.Extend(Add(c, half));
-      break;
-    }
-    case ElementType::Cell:
-      for (const auto& child : element.children)
-        range.Extend(GeometryRange(*child, placement * element.transform));
-      break;
-  }
-  return range;
 }
 
 }  // namespace host

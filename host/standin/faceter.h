@@ -1,5 +1,5 @@
 // The stand-in's faceter: turns the geometry of simple elements into facet sets under facet
-// options, and measures the geometry of any element. Internal to the host.
+// options. Internal to the host.
 #pragma once
 
 #include "inside.h"  // first: stops any source outside the stand-in
@@ -43,10 +43,5 @@ PolyfaceHeaderPtr FacetSphere(const DPoint3d& center, double radius, const IFace
 // The facet set of a simple element of a type that gives facets; null for other types
 // (cells included: their children are faceted one by one) and for degenerate solids.
 PolyfaceHeaderPtr FacetElement(const Element& element, const IFacetOptions& options);
-
-// The range of the element's geometry under placement (default: model coordinates): exact
-// for cones and spheres, a cell through its children and their transforms, text by its
-// origin. A null range when the element has no geometry (an empty cell).
-DRange3d GeometryRange(const Element& element, const Transform& placement = Transform());
 
 }  // namespace host

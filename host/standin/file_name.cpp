@@ -1,18 +1,19 @@
 #include "host/file_name.h"
 
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "standin/file_system.h"
+#include "standin/locale_codeset.h"
 #include "standin/paths.h"
 
 namespace {
 
-size_t nameStart(const std::wstring& path) { return host::LastComponentStart(path); }
-
 // The position of the extension's dot in the name that starts at start, or npos.
-size_t extensionDot(const std::wstring& path, size_t start) {
+size_t extensionDot(std::wstring_view path, size_t start) {
   size_t dot = path.find_last_of(L'.');
-  return dot != std::wstring::npos && dot >= start ? dot : std::wstring::npos;
+  return dot != std::wstring_view::npos && dot >= start ? dot : std::wstring_view::npos;
 }
 
 bool toLocal(WCharCP path, std::string* local) { return path && host::ToLocalPath(path, local); }
@@ -24,6 +25,12 @@ bool toLocalNarrow(const char* narrowName, std::string* local) {
   return host::ToLocalPath(wide, local);
 }
 
+bool isAsciiText(std::string_view text) {
+  for (char c : text)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
 bool isDirectory(const std::string& local) {
   host::FileInfo info;
   return host::CurrentFileSystem().Stat(local, &info).ok() &&
@@ -33,14 +40,21 @@ bool isDirectory(const std::string& local) {
 }  // namespace
 
 BeFileName::BeFileName(int mask, WCharCP fullName) {
-  std::wstring path = fullName ? fullName : L"";
-  size_t start = nameStart(path);
+  const std::wstring_view path = fullName ? fullName : L"";
+  size_t start = host::LastComponentStart(path);
   size_t dot = extensionDot(path, start);
   size_t deviceEnd = host::DriveLength(path);
-  if (mask & Device) append(path.substr(0, deviceEnd));
-  if (mask & Directory) append(path.substr(deviceEnd, start - deviceEnd));
-  if (mask & Basename) append(path.substr(start, (dot == npos ? path.size() : dot) - start));
-  if ((mask & Extension) && dot != npos) append(path.substr(dot));
+  const size_t nameEnd = dot == npos ? path.size() : dot;
+  // The parts in their order, each kept or not: [begin, end) of path.
+  const std::pair<size_t, size_t> parts[] = {
+      {mask & Device ? 0 : deviceEnd, deviceEnd},
+      {mask & Directory ? deviceEnd : start, start},
+      {mask & Basename ? start : nameEnd, nameEnd},
+      {(mask & Extension) ? nameEnd : path.size(), path.size()}};
+  size_t length = 0;
+  for (const auto& [begin, end] : parts) length += end - begin;
+  reserve(length);
+  for (const auto& [begin, end] : parts) append(path.substr(begin, end - begin));
 }
 
 WString BeFileName::GetFileNameWithoutExtension() const { return BeFileName(Basename, c_str()); }
@@ -112,11 +126,19 @@ BeFile::~BeFile() { Close(); }
 
 BeFileStatus BeFile::Create(const char* narrowName) {
   if (!narrowName) return BeFileStatus::FileNotFound;
-  WString wide;
-  BeStringUtilities::CurrentLocaleCharToWChar(wide, narrowName);
   std::string local;
-  if (!host::ToLocalPath(wide, &local)) return BeFileStatus::FileNotFound;
-  if (host::LastComponentIsRefused(wide)) return BeFileStatus::AccessViolation;
+  const std::string_view narrow(narrowName);
+  // A name of ASCII characters in a locale that keeps them is its own wide text: it is
+  // resolved as it is, without a wide copy.
+  if (host::LocaleKeepsAscii() && isAsciiText(narrow)) {
+    if (!host::AsciiToLocalPath(narrow, &local)) return BeFileStatus::FileNotFound;
+    if (host::AsciiLastComponentIsRefused(narrow)) return BeFileStatus::AccessViolation;
+  } else {
+    WString wide;
+    BeStringUtilities::CurrentLocaleCharToWChar(wide, narrowName);
+    if (!host::ToLocalPath(wide, &local)) return BeFileStatus::FileNotFound;
+    if (host::LastComponentIsRefused(wide)) return BeFileStatus::AccessViolation;
+  }
   Close();
   return host::CurrentFileSystem().NewWritableFile(local, &m_impl->file).ok()
              ? BeFileStatus::Success

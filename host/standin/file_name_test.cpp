@@ -3,8 +3,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -35,6 +38,29 @@ TEST(BeFileNameTest, NameParts) {
   for (const auto& c : cases) {
     EXPECT_EQ(BeFileName(c.path).GetFileNameWithoutExtension(), c.stem) << c.path;
     EXPECT_EQ(BeFileName(BeFileName::NameAndExt, c.path), c.nameAndExtension) << c.path;
+  }
+}
+
+// Every mask keeps its parts in their order: the device, the folders, the name and the
+// extension of one path, which together give the path back.
+TEST(BeFileNameTest, MasksKeepTheirPartsInOrder) {
+  using Parts = std::array<std::wstring, 4>;
+  const std::pair<const wchar_t*, Parts> cases[] = {
+      {L"D:\\Projects\\Site.i.dgn", {L"D:", L"\\Projects\\", L"Site.i", L".dgn"}},
+      {L"D:Site", {L"D:", L"", L"Site", L""}},
+      {L"\\P.x\\.dgn", {L"", L"\\P.x\\", L"", L".dgn"}},
+      {L"C:\\a\\b\\", {L"C:", L"\\a\\b\\", L"", L""}},
+      {L"", {L"", L"", L"", L""}},
+  };
+  const int single[] = {BeFileName::Device, BeFileName::Directory, BeFileName::Basename,
+                        BeFileName::Extension};
+  for (const auto& [path, parts] : cases) {
+    for (int mask = 0; mask < 16; ++mask) {
+      std::wstring expected;
+      for (size_t i = 0; i < 4; ++i)
+        if (mask & single[i]) expected += parts[i];
+      EXPECT_EQ(BeFileName(mask, path), expected) << path << " mask " << mask;
+    }
   }
 }
 

@@ -14,6 +14,9 @@
 namespace host {
 namespace {
 
+// The test of IsPathSeparator, for the loops of this file to inline.
+inline bool isSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
 std::string g_driveC;          // as set by SetDriveCFolder; empty means the default
 std::string g_driveCResolved;  // absolute and created; empty until first use
 
@@ -44,7 +47,7 @@ std::vector<std::wstring> ResolvePathComponents(const std::wstring& text) {
     current.clear();
   };
   for (wchar_t c : text) {
-    if (IsPathSeparator(c))
+    if (isSeparator(c))
       flush();
     else
       current.push_back(c);
@@ -59,63 +62,104 @@ void SetDriveCFolder(const std::string& localFolder) {
 }
 
 // Resolved once: every Windows path on drive C passes through here, and the export turns
-// several paths per element.
-std::string DriveCFolder() {
+// several paths per element. Until the folder could be created it is resolved anew on each
+// call, so that a later call can still succeed.
+const std::string& DriveCFolder() {
   if (!g_driveCResolved.empty()) return g_driveCResolved;
+  static std::string unresolved;
   std::string folder = g_driveC.empty() ? defaultDriveC() : g_driveC;
   std::error_code error;
   std::filesystem::path path = std::filesystem::absolute(folder, error);
   if (!error) folder = path.lexically_normal().string();
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  if (CreateDirectories(CurrentFileSystem(), folder).ok()) g_driveCResolved = folder;
-  return folder;
+  if (CreateDirectories(CurrentFileSystem(), folder).ok()) {
+    g_driveCResolved = folder;
+    return g_driveCResolved;
+  }
+  unresolved = folder;
+  return unresolved;
 }
 
 namespace {
 
-// Appends one component as UTF-8 after a separator.
-void appendComponent(std::string& out, std::wstring_view part) {
-  out.push_back('/');
-  for (wchar_t c : part) {
-    if (c >= 0 && c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else {
-      const wchar_t single[2] = {c, L'\0'};
-      out += BeStringUtilities::WCharToUtf8(single);
+bool isAscii(wchar_t c) { return c >= 0 && c < 0x80; }
+
+// Writes text[from, to) as UTF-8 at out[at], each character in one pass: an ASCII character
+// as its one byte; any other through WCharToUtf8, growing out so that the rest of the text
+// still fits at one byte a character. Returns where the writing ended.
+size_t writeUtf8(std::string& out, size_t at, std::wstring_view text, size_t from, size_t to) {
+  for (size_t i = from; i < to; ++i) {
+    const wchar_t c = text[i];
+    if (isAscii(c)) {
+      out[at++] = static_cast<char>(c);
+      continue;
     }
+    const wchar_t single[2] = {c, L'\0'};
+    const std::string bytes = BeStringUtilities::WCharToUtf8(single);
+    const size_t needed = at + bytes.size() + (text.size() - i);
+    if (needed > out.size()) out.resize(needed);
+    bytes.copy(out.data() + at, bytes.size());
+    at += bytes.size();
   }
+  return at;
+}
+
+// The same for text that holds only ASCII characters: copied as it is.
+size_t writeUtf8(std::string& out, size_t at, std::string_view asciiText, size_t from, size_t to) {
+  asciiText.copy(out.data() + at, to - from, from);
+  return at + (to - from);
 }
 
 // root (less trailing separators) followed by "/" and each component of text as UTF-8, with
 // the components resolved as ResolvePathComponents resolves them, in one pass and without a
-// list of components: ".." takes back the last component written and never the root.
-std::string resolvedUnder(const std::string& root, std::wstring_view text) {
-  std::string out = root;
-  while (!out.empty() && out.back() == '/') out.pop_back();
-  const size_t rootSize = out.size();
-  out.reserve(rootSize + text.size() + 8);
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t end = start;
-    while (end < text.size() && !IsPathSeparator(text[end])) ++end;
-    const std::wstring_view part = text.substr(start, end - start);
-    if (part == L"..") {
-      if (out.size() > rootSize) out.resize(out.rfind('/'));
-    } else if (!part.empty() && part != L".") {
-      appendComponent(out, part);
+// list of components: "." and empty components are dropped, ".." takes back the last
+// component written and never the root.
+template <typename Char>
+std::string resolvedUnder(std::string_view root, std::basic_string_view<Char> text) {
+  while (!root.empty() && root.back() == '/') root.remove_suffix(1);
+  // Room for an all-ASCII text: one byte a character, one '/' a separator, one '/' more
+  // before the first component.
+  std::string out(root.size() + text.size() + 1, '\0');
+  root.copy(out.data(), root.size());
+  const size_t rootSize = root.size();
+  size_t size = rootSize;  // the bytes of out written so far
+  size_t begin = 0;        // where the component starts in text
+  for (;;) {
+    size_t end = begin;
+    while (end < text.size() && !isSeparator(text[end])) ++end;
+    const size_t length = end - begin;
+    if (length == 2 && text[begin] == '.' && text[begin + 1] == '.') {
+      if (size > rootSize) size = out.rfind('/', size - 1);
+    } else if (length != 0 && !(length == 1 && text[begin] == '.')) {
+      out[size] = '/';
+      size = writeUtf8(out, size + 1, text, begin, end);
     }
-    start = end + 1;
+    if (end == text.size()) break;
+    begin = end + 1;
   }
-  return out.empty() ? "/" : out;
+  out.resize(size);
+  if (out.empty()) out = "/";
+  return out;
 }
 
-}  // namespace
+// A drive letter is a letter of the locale; ASCII letters, the usual ones, are known without
+// asking the locale.
+template <typename Char>
+size_t driveLength(std::basic_string_view<Char> path) {
+  if (path.size() < 2 || path[1] != ':') return 0;
+  const wchar_t c = static_cast<wchar_t>(path[0]);
+  const bool letter = isAscii(c) ? (c | 0x20) >= L'a' && (c | 0x20) <= L'z' : std::iswalpha(c);
+  return letter ? 2 : 0;
+}
 
-bool ToLocalPath(const std::wstring& path, std::string* local) {
+template <typename Char>
+bool toLocalPath(std::basic_string_view<Char> path, std::string* local) {
   if (path.empty()) return false;
-  if (DriveLength(path) != 0) {
-    wchar_t drive = std::towupper(path[0]);
-    const std::wstring_view rest = std::wstring_view(path).substr(2);
+  if (driveLength(path) != 0) {
+    // ASCII letters are known without the locale (only 'c' and 'z' map a drive).
+    const wchar_t first = static_cast<wchar_t>(path[0]);
+    const wchar_t drive = isAscii(first) ? first & ~0x20 : std::towupper(first);
+    const auto rest = path.substr(2);
     if (drive == L'C') {
       *local = resolvedUnder(DriveCFolder(), rest);
       return true;
@@ -126,12 +170,22 @@ bool ToLocalPath(const std::wstring& path, std::string* local) {
     }
     return false;
   }
-  std::wstring absolute = path;
-  if (path[0] != L'/') {
-    absolute = BeStringUtilities::Utf8ToWChar(workingFolder().c_str()) + L"/" + path;
+  if (path[0] != '/') {
+    std::wstring absolute = BeStringUtilities::Utf8ToWChar(workingFolder().c_str()) + L"/";
+    absolute.append(path.begin(), path.end());
+    *local = resolvedUnder("/", std::wstring_view(absolute));
+    return true;
   }
-  *local = resolvedUnder("/", absolute);
+  *local = resolvedUnder("/", path);
   return true;
+}
+
+}  // namespace
+
+bool ToLocalPath(std::wstring_view path, std::string* local) { return toLocalPath(path, local); }
+
+bool AsciiToLocalPath(std::string_view path, std::string* local) {
+  return toLocalPath(path, local);
 }
 
 std::wstring ToWindowsPath(const std::string& localPath) {
@@ -144,7 +198,9 @@ std::wstring ToWindowsPath(const std::string& localPath) {
   return out;
 }
 
-bool IsRefusedNameChar(wchar_t c) {
+namespace {
+
+inline bool refusedInName(wchar_t c) {
   switch (c) {
     case L'<':
     case L'>':
@@ -161,18 +217,34 @@ bool IsRefusedNameChar(wchar_t c) {
   }
 }
 
-bool IsPathSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+}  // namespace
 
-size_t DriveLength(std::wstring_view path) {
-  return path.size() >= 2 && path[1] == L':' && std::iswalpha(path[0]) ? 2 : 0;
-}
+bool IsRefusedNameChar(wchar_t c) { return refusedInName(c); }
 
-size_t LastComponentStart(std::wstring_view path) {
-  const size_t drive = DriveLength(path);
+bool IsPathSeparator(wchar_t c) { return isSeparator(c); }
+
+size_t DriveLength(std::wstring_view path) { return driveLength(path); }
+
+namespace {
+
+template <typename Char>
+size_t lastComponentStart(std::basic_string_view<Char> path) {
+  const size_t drive = driveLength(path);
   for (size_t i = path.size(); i > drive; --i)
-    if (IsPathSeparator(path[i - 1])) return i;
+    if (isSeparator(path[i - 1])) return i;
   return drive;
 }
+
+template <typename Char>
+bool lastComponentIsRefused(std::basic_string_view<Char> path) {
+  for (size_t i = lastComponentStart(path); i < path.size(); ++i)
+    if (refusedInName(static_cast<wchar_t>(path[i]))) return true;
+  return false;
+}
+
+}  // namespace
+
+size_t LastComponentStart(std::wstring_view path) { return lastComponentStart(path); }
 
 std::string LocalFolderOf(const std::string& path) {
   const size_t slash = path.rfind('/');
@@ -185,10 +257,12 @@ std::string LocalNameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool LastComponentIsRefused(const std::wstring& windowsPath) {
-  for (size_t i = LastComponentStart(windowsPath); i < windowsPath.size(); ++i)
-    if (IsRefusedNameChar(windowsPath[i])) return true;
-  return false;
+bool LastComponentIsRefused(std::wstring_view windowsPath) {
+  return lastComponentIsRefused(windowsPath);
+}
+
+bool AsciiLastComponentIsRefused(std::string_view windowsPath) {
+  return lastComponentIsRefused(windowsPath);
 }
 
 }  // namespace host

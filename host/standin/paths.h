@@ -27,15 +27,18 @@ std::string LocalNameOf(const std::string& path);
 // Sets the local folder of drive C (the shell's --drive-c); empty goes back to the default:
 // $TOLVANE_DRIVE_C, else $HOME/.tolvane/drive_c.
 void SetDriveCFolder(const std::string& localFolder);
-// The local folder of drive C, absolute, created (with its parents) on first use.
-std::string DriveCFolder();
+// The local folder of drive C, absolute, created (with its parents) on first use. The text
+// stays valid until the next call of DriveCFolder or SetDriveCFolder.
+const std::string& DriveCFolder();
 
 // Turns a path in any accepted form (a Windows path with a drive, an absolute local path, or
 // a path relative to the working folder) into its local path. "." and ".." are resolved by
 // their text and never climb above the drive's root. Both "\" and "/" separate components
 // of a Windows path. Returns false (leaving *local alone) for an unmapped drive or a path
 // that is empty.
-bool ToLocalPath(const std::wstring& path, std::string* local);
+bool ToLocalPath(std::wstring_view path, std::string* local);
+// The same for a path of ASCII characters only, given as bytes: no wide copy of it is made.
+bool AsciiToLocalPath(std::string_view path, std::string* local);
 
 // The components of a path's text (after any drive), split at "\" and "/", with "." and ".."
 // resolved by their text; ".." at the root stays at the root.
@@ -48,6 +51,8 @@ std::wstring ToWindowsPath(const std::string& localPath);
 // Whether Windows refuses c in a file or folder name: < > : " / \ | ? * and below U+0020.
 bool IsRefusedNameChar(wchar_t c);
 // Whether the last component of a Windows path holds a refused character.
-bool LastComponentIsRefused(const std::wstring& windowsPath);
+bool LastComponentIsRefused(std::wstring_view windowsPath);
+// The same for a path of ASCII characters only, given as bytes.
+bool AsciiLastComponentIsRefused(std::string_view windowsPath);
 
 }  // namespace host

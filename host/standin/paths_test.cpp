@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cwctype>
 #include <random>
 #include <string>
 #include <vector>
@@ -26,6 +28,7 @@ TEST(PathsTest, WindowsPathsMapToLocalFolders) {
       {L"C:\\", c},
       {L"Z:\\home\\ann\\Site.dgn", "/home/ann/Site.dgn"},
       {L"Z:\\..\\x", "/x"},
+      {L"z:\\x", "/x"},
       {L"/home/ann/Site.dgn", "/home/ann/Site.dgn"},
       {L"C:/Temp/Site", c + "/Temp/Site"},
       {L"C:\\Temp\\\u00dcber", c + "/Temp/\xc3\x9c"
@@ -82,6 +85,27 @@ TEST(PathsTest, MapsAsTheResolvedComponentsOfThePath) {
   }
 }
 
+// ASCII paths given as bytes map as their wide forms do: random paths of drives, separators,
+// "." and "..", refused characters and relative names, through both.
+TEST(PathsTest, AsciiPathsMapAsTheirWideForms) {
+  host::seed::ScopedDriveC driveC;
+  const char* pieces[] = {"C:", "c:",   "Z:",  "z:",  "D:", "\\", "/", ".",    "..",
+                          "a",  "Temp", "x y", "...", ":",  "|",  "*", "\x01", "1:"};
+  std::mt19937 random(7);
+  for (int i = 0; i < 3000; ++i) {
+    std::string narrow;
+    for (int n = static_cast<int>(random() % 8); n > 0; --n)
+      narrow += pieces[random() % std::size(pieces)];
+    const std::wstring wide(narrow.begin(), narrow.end());
+    std::string fromNarrow = "untouched", fromWide = "untouched";
+    ASSERT_EQ(host::AsciiToLocalPath(narrow, &fromNarrow), host::ToLocalPath(wide, &fromWide))
+        << narrow;
+    ASSERT_EQ(fromNarrow, fromWide) << narrow;
+    ASSERT_EQ(host::AsciiLastComponentIsRefused(narrow), host::LastComponentIsRefused(wide))
+        << narrow;
+  }
+}
+
 }  // namespace
 
 namespace {
@@ -109,6 +133,20 @@ TEST(PathGrammarTest, SplitsDrivesSeparatorsAndTheLastComponent) {
     EXPECT_EQ(host::LocalFolderOf(path), parts.first) << path;
     EXPECT_EQ(host::LocalNameOf(path), parts.second) << path;
   }
+}
+
+// A drive is any letter of the locale and a colon: the same letters as iswalpha's, under
+// the locales the shell runs in.
+TEST(PathGrammarTest, DriveLettersAreTheLocalesLetters) {
+  const std::string previous = std::setlocale(LC_CTYPE, nullptr);
+  for (const char* locale : {"C", "C.UTF-8"}) {
+    ASSERT_TRUE(std::setlocale(LC_CTYPE, locale)) << locale;
+    for (wchar_t c = 0; c < 0x800; ++c) {
+      const std::wstring path = std::wstring(1, c) + L":\\a";
+      EXPECT_EQ(host::DriveLength(path), std::iswalpha(c) ? 2u : 0u) << locale << " " << int(c);
+    }
+  }
+  std::setlocale(LC_CTYPE, previous.c_str());
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "host/polyface.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -11,10 +12,10 @@ IFacetOptionsPtr IFacetOptions::Create() { return IFacetOptionsPtr(new IFacetOpt
 size_t PolyfaceQuery::GetNumFacet() const {
   if (m_numPerFace > 0) return m_pointIndex.size() / static_cast<size_t>(m_numPerFace);
   size_t faces = 0;
-  bool inFace = false;
+  bool afterZero = true;  // the start counts as a terminator: counted without branches
   for (int32_t index : m_pointIndex) {
-    if (index != 0 && !inFace) ++faces;
-    inFace = index != 0;
+    faces += static_cast<size_t>(index != 0 && afterZero);
+    afterZero = index == 0;
   }
   return faces;
 }
@@ -41,8 +42,13 @@ void PolyfaceHeader::CopyFrom(PolyfaceQueryCR source) {
   m_numPerFace = source.GetNumPerFace();
 }
 
+// Faces are short: room for the face is made first (doubling, as the list would), so that
+// each entry is appended without a growth check of its own.
 void PolyfaceHeader::AddIndexedFace(const int32_t* indices, size_t count) {
-  m_pointIndex.insert(m_pointIndex.end(), indices, indices + count);
+  const size_t needed = m_pointIndex.size() + count + 1;
+  if (needed > m_pointIndex.capacity())
+    m_pointIndex.reserve(std::max(needed, 2 * m_pointIndex.capacity()));
+  for (size_t i = 0; i < count; ++i) m_pointIndex.push_back(indices[i]);
   m_pointIndex.push_back(0);
 }
 
@@ -50,10 +56,20 @@ namespace {
 
 // Reverses one face in place. A negative index hides the edge that leaves its point for the
 // next point of the face, so each sign moves along with its edge: the edge (a[k], a[k+1])
-// becomes (a[k+1], a[k]) and its mark goes to a[k+1].
+// becomes (a[k+1], a[k]) and its mark goes to a[k+1]. Faces of up to kShortFace points are
+// copied on the stack.
+constexpr size_t kShortFace = 32;
 void ReverseFace(int32_t* face, size_t count) {
   if (count < 2) return;
-  bvector<int32_t> original(face, face + count);
+  int32_t shortCopy[kShortFace];
+  bvector<int32_t> longCopy;
+  const int32_t* original = shortCopy;
+  if (count <= kShortFace) {
+    std::copy(face, face + count, shortCopy);
+  } else {
+    longCopy.assign(face, face + count);
+    original = longCopy.data();
+  }
   for (size_t j = 0; j < count; ++j) {
     int32_t point = std::abs(original[count - 1 - j]);
     bool hidden = original[(2 * count - 2 - j) % count] < 0;
@@ -61,33 +77,55 @@ void ReverseFace(int32_t* face, size_t count) {
   }
 }
 
-// Normals follow the inverse transpose of the linear part, so that they stay perpendicular
-// to the moved faces. The cofactor matrix is that inverse scaled by the determinant.
-DVec3d TransformNormal(const Transform& transform, const DVec3d& normal) {
-  const auto& m = transform.form3d;
-  double c[3][3];
-  for (int row = 0; row < 3; ++row) {
-    for (int col = 0; col < 3; ++col) {
-      int r1 = (row + 1) % 3, r2 = (row + 2) % 3, c1 = (col + 1) % 3, c2 = (col + 2) % 3;
-      c[row][col] = m[r1][c1] * m[r2][c2] - m[r1][c2] * m[r2][c1];
+// How a transform moves points and turns normals, worked out once for all of a mesh's points
+// and normals. Normals follow the inverse transpose of the linear part, so that they stay
+// perpendicular to the moved faces; the cofactor matrix is that inverse scaled by the
+// determinant. A singular linear part turns normals by the linear part itself.
+class MeshMotion {
+ public:
+  explicit MeshMotion(const Transform& transform) : m(transform.form3d) {
+    for (int row = 0; row < 3; ++row) {
+      for (int col = 0; col < 3; ++col) {
+        int r1 = (row + 1) % 3, r2 = (row + 2) % 3, c1 = (col + 1) % 3, c2 = (col + 2) % 3;
+        c[row][col] = m[r1][c1] * m[r2][c2] - m[r1][c2] * m[r2][c1];
+      }
     }
+    det = m[0][0] * c[0][0] + m[0][1] * c[0][1] + m[0][2] * c[0][2];
   }
-  double det = m[0][0] * c[0][0] + m[0][1] * c[0][1] + m[0][2] * c[0][2];
-  DVec3d out = {c[0][0] * normal.x + c[0][1] * normal.y + c[0][2] * normal.z,
-                c[1][0] * normal.x + c[1][1] * normal.y + c[1][2] * normal.z,
-                c[2][0] * normal.x + c[2][1] * normal.y + c[2][2] * normal.z};
-  if (det == 0) out = transform.MultiplyMatrixOnly(normal);
-  double length = std::sqrt(out.x * out.x + out.y * out.y + out.z * out.z);
-  if (length == 0) return out;
-  double scale = (det < 0 ? -1.0 : 1.0) / length;
-  return {out.x * scale, out.y * scale, out.z * scale};
-}
+
+  // The same sums in the same order as Transform::Multiply.
+  DPoint3d Point(const DPoint3d& p) const {
+    return {m[0][0] * p.x + m[0][1] * p.y + m[0][2] * p.z + m[0][3],
+            m[1][0] * p.x + m[1][1] * p.y + m[1][2] * p.z + m[1][3],
+            m[2][0] * p.x + m[2][1] * p.y + m[2][2] * p.z + m[2][3]};
+  }
+
+  // A unit normal (a zero one stays zero), flipped under a mirroring transform.
+  DVec3d Normal(const DVec3d& normal) const {
+    const auto& a = det == 0 ? m3 : c;
+    DVec3d out = {a[0][0] * normal.x + a[0][1] * normal.y + a[0][2] * normal.z,
+                  a[1][0] * normal.x + a[1][1] * normal.y + a[1][2] * normal.z,
+                  a[2][0] * normal.x + a[2][1] * normal.y + a[2][2] * normal.z};
+    double length = std::sqrt(out.x * out.x + out.y * out.y + out.z * out.z);
+    if (length == 0) return out;
+    double scale = (det < 0 ? -1.0 : 1.0) / length;
+    return {out.x * scale, out.y * scale, out.z * scale};
+  }
+
+ private:
+  const double (&m)[3][4];
+  double m3[3][3] = {
+      {m[0][0], m[0][1], m[0][2]}, {m[1][0], m[1][1], m[1][2]}, {m[2][0], m[2][1], m[2][2]}};
+  double c[3][3];
+  double det;
+};
 
 }  // namespace
 
 void PolyfaceHeader::Transform(const ::Transform& transform, bool reverseIndicesIfMirrored) {
-  for (DPoint3d& point : m_points) point = transform.Multiply(point);
-  for (DVec3d& normal : m_normals) normal = TransformNormal(transform, normal);
+  const MeshMotion motion(transform);
+  for (DPoint3d& point : m_points) point = motion.Point(point);
+  for (DVec3d& normal : m_normals) normal = motion.Normal(normal);
   if (!reverseIndicesIfMirrored || !transform.IsMirror()) return;
   if (m_numPerFace > 0) {
     size_t block = static_cast<size_t>(m_numPerFace);

@@ -3,8 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <numbers>
+#include <random>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -131,6 +136,85 @@ TEST(IFacetOptions, HostDefaults) {
   EXPECT_DOUBLE_EQ(options->GetAngleTolerance(), std::numbers::pi / 8);
   EXPECT_FALSE(options->GetEdgeHiding());
   EXPECT_FALSE(options->GetNormalsRequired());
+}
+
+// The plain formulas, worked out per normal: the cofactor matrix (the inverse transpose
+// scaled by the determinant), or the linear part itself when that is singular; then made a
+// unit vector, flipped under a mirror. Transform must give exactly their bits.
+DVec3d PlainNormal(const Transform& transform, const DVec3d& n) {
+  const auto& m = transform.form3d;
+  double c[3][3];
+  for (int row = 0; row < 3; ++row)
+    for (int col = 0; col < 3; ++col)
+      c[row][col] = m[(row + 1) % 3][(col + 1) % 3] * m[(row + 2) % 3][(col + 2) % 3] -
+                    m[(row + 1) % 3][(col + 2) % 3] * m[(row + 2) % 3][(col + 1) % 3];
+  double det = m[0][0] * c[0][0] + m[0][1] * c[0][1] + m[0][2] * c[0][2];
+  DVec3d out = det == 0 ? transform.MultiplyMatrixOnly(n)
+                        : DVec3d{c[0][0] * n.x + c[0][1] * n.y + c[0][2] * n.z,
+                                 c[1][0] * n.x + c[1][1] * n.y + c[1][2] * n.z,
+                                 c[2][0] * n.x + c[2][1] * n.y + c[2][2] * n.z};
+  double length = std::sqrt(out.x * out.x + out.y * out.y + out.z * out.z);
+  if (length == 0) return out;
+  double scale = (det < 0 ? -1.0 : 1.0) / length;
+  return {out.x * scale, out.y * scale, out.z * scale};
+}
+
+bool SameBits(const DPoint3d& a, const DPoint3d& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+TEST(PolyfaceHeader, TransformGivesThePlainFormulasBitsForRandomTransforms) {
+  std::mt19937 random(21);
+  std::uniform_real_distribution<double> value(-1e3, 1e3);
+  for (int trial = 0; trial < 500; ++trial) {
+    SCOPED_TRACE(trial);
+    Transform transform;  // identity for trial 0, then translations, then anything
+    for (int row = 0; row < 3 && trial > 0; ++row)
+      for (int col = trial < 50 ? 3 : 0; col < 4; ++col) transform.form3d[row][col] = value(random);
+    if (trial % 9 == 5)  // singular: the last row repeats the first
+      for (int col = 0; col < 3; ++col) transform.form3d[2][col] = transform.form3d[0][col];
+    PolyfaceHeaderPtr mesh = PolyfaceHeader::CreateVariableSizeIndexed();
+    for (int i = 0; i < 40; ++i) {
+      mesh->Point().push_back({value(random), value(random), i % 5 == 0 ? -0.0 : value(random)});
+      mesh->Normal().push_back(i % 13 == 0 ? DVec3d{0, 0, 0}
+                                           : DVec3d{value(random), value(random), value(random)});
+    }
+    PolyfaceHeaderPtr moved = PolyfaceHeader::CreateVariableSizeIndexed();
+    moved->CopyFrom(*mesh);
+    moved->Transform(transform, false);
+    for (size_t i = 0; i < mesh->Point().size(); ++i) {
+      ASSERT_TRUE(SameBits(moved->Point()[i], transform.Multiply(mesh->Point()[i]))) << i;
+      ASSERT_TRUE(SameBits(moved->Normal()[i], PlainNormal(transform, mesh->Normal()[i]))) << i;
+    }
+  }
+}
+
+// Hidden edges of a face as (from, to) point pairs: a negative index hides the edge that
+// leaves its point.
+std::set<std::pair<int32_t, int32_t>> HiddenEdges(const int32_t* face, size_t n) {
+  std::set<std::pair<int32_t, int32_t>> hidden;
+  for (size_t i = 0; i < n; ++i)
+    if (face[i] < 0) hidden.insert({std::abs(face[i]), std::abs(face[(i + 1) % n])});
+  return hidden;
+}
+
+TEST(PolyfaceHeader, MirroringTurnsFacesOfAnyLengthWithTheirHiddenEdges) {
+  const double mirror[12] = {1, 0, 0, 0, 0, -1, 0, 0, 0, 0, 1, 0};
+  for (size_t n : {2u, 3u, 31u, 32u, 33u, 100u}) {
+    SCOPED_TRACE(n);
+    bvector<int32_t> face;
+    for (size_t i = 0; i < n; ++i)
+      face.push_back(static_cast<int32_t>(i % 3 == 1 ? -(i + 1) : i + 1));
+    bvector<int32_t> indices = face;
+    indices.push_back(0);
+    PolyfaceHeaderPtr mesh = VariableMesh(bvector<DPoint3d>(n), indices);
+    mesh->Transform(Transform::FromRowValues(mirror), true);
+    const int32_t* turned = mesh->GetPointIndexCP();
+    ASSERT_EQ(mesh->GetPointIndexCount(), n + 1);
+    EXPECT_EQ(turned[n], 0);
+    for (size_t j = 0; j < n; ++j) EXPECT_EQ(std::abs(turned[j]), std::abs(face[n - 1 - j]));
+    std::set<std::pair<int32_t, int32_t>> expected;
+    for (auto [from, to] : HiddenEdges(face.data(), n)) expected.insert({to, from});
+    EXPECT_EQ(HiddenEdges(turned, n), expected);
+  }
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 #include "host/wstring.h"
 
-#include <langinfo.h>
+#include "standin/locale_codeset.h"
 
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <cwchar>
 #include <cwctype>
@@ -23,12 +24,23 @@ void appendLocaleChar(std::string& out, wchar_t c, std::mbstate_t& state) {
   out.append(bytes, n);
 }
 
-// Whether the current locale's encoding writes each character below U+0080 as that one byte
-// and keeps no shift state (UTF-8 and ASCII, the encodings of "C.UTF-8" and "C"). Such
-// characters, most of every path and name, then need no conversion call of their own.
-bool localeKeepsAscii() {
-  const char* codeset = nl_langinfo(CODESET);
-  return std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "ANSI_X3.4-1968") == 0;
+bool localeKeepsAscii() { return host::LocaleKeepsAscii(); }
+
+// The length of the run of characters below U+0080 that text starts with.
+template <typename Char>
+size_t asciiRun(const Char* text, size_t size) {
+  size_t run = 0;
+  while (run < size && text[run] >= 0 && static_cast<uint32_t>(text[run]) < 0x80) ++run;
+  return run;
+}
+
+// Appends count characters below U+0080 to out, each as the same code in out's characters.
+template <typename Out, typename Char>
+void appendAscii(Out& out, const Char* text, size_t count) {
+  const size_t at = out.size();
+  out.resize(at + count);
+  auto* to = out.data() + at;
+  for (size_t i = 0; i < count; ++i) to[i] = static_cast<typename Out::value_type>(text[i]);
 }
 
 void appendUtf8(std::string& out, char32_t c) {
@@ -110,13 +122,21 @@ char* BeStringUtilities::WCharToCurrentLocaleChar(char* out, WCharCP in, size_t 
 
 AString& BeStringUtilities::WCharToCurrentLocaleChar(AString& out, WCharCP in) {
   out.clear();
+  if (!in) return out;
+  size_t left = std::wcslen(in);
+  out.reserve(left);  // each character takes at least one byte
   std::mbstate_t state{};
   const bool keepsAscii = localeKeepsAscii();
-  for (WCharCP p = in; p && *p; ++p) {
-    if (keepsAscii && *p >= 0 && *p < 0x80)
-      out.push_back(static_cast<char>(*p));
-    else
-      appendLocaleChar(out, *p, state);
+  while (left > 0) {
+    const size_t run = keepsAscii ? asciiRun(in, left) : 0;
+    if (run > 0) {
+      appendAscii(out, in, run);
+    } else {
+      appendLocaleChar(out, *in, state);
+    }
+    const size_t done = run > 0 ? run : 1;
+    in += done;
+    left -= done;
   }
   return out;
 }
@@ -127,11 +147,14 @@ WString& BeStringUtilities::CurrentLocaleCharToWChar(WString& out, const char* i
   std::mbstate_t state{};
   const char* p = in;
   size_t left = std::strlen(in);
+  out.reserve(left);  // no character takes less than one byte
   const bool keepsAscii = localeKeepsAscii();
   while (left > 0) {
-    if (keepsAscii && static_cast<unsigned char>(*p) < 0x80) {
-      out.push_back(static_cast<wchar_t>(*p++));
-      --left;
+    const size_t run = keepsAscii ? asciiRun(p, left) : 0;
+    if (run > 0) {
+      appendAscii(out, p, run);
+      p += run;
+      left -= run;
       continue;
     }
     wchar_t c;
