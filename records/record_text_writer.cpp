@@ -141,9 +141,13 @@ Digits17 digits17(double a) {
       --exponent;
       continue;
     }
-    const unsigned __int128 rest = scaled & ((static_cast<unsigned __int128>(1) << shift) - 1);
-    const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
-    if (rest > half || (rest == half && (digits & 1) != 0)) ++digits;
+    // The bits below the shift, moved to the top of the word: above a half, or a half and an
+    // odd last digit, rounds up.
+    const unsigned __int128 below = scaled << (128 - shift);
+    const uint64_t top = static_cast<uint64_t>(below >> 64);
+    const uint64_t rest = static_cast<uint64_t>(below);
+    constexpr uint64_t kHalf = uint64_t{1} << 63;
+    if (top > kHalf || (top == kHalf && (rest != 0 || (digits & 1) != 0))) ++digits;
     if (digits == kPow10[17]) return {kPow10[16], exponent + 1};
     return {digits, exponent};
   }
