@@ -154,7 +154,7 @@ measure "3 load + export" build/tolvane-host --drive-c "$drive_c" "$design" "tol
 grep -qx "Output to C:\\\\Temp\\\\$name" "$folder/step-2.log" ||
   { echo "scale-row: the export didn't report its folder:" >&2; cat "$folder/step-2.log" >&2; exit 2; }
 read -r folders files bytes < <(find "$tree" -mindepth 1 -printf '%y %s\n' |
-  awk '$1 == "d" { d++ } $1 == "f" { f++; b += $2 } END { printf "%d %d %d\n", d, f, b }')
+  awk '$1 == "d" { d++ } $1 == "f" { f++; b += $2 } END { printf "%d %d %.0f\n", d, f, b }')
 disk_kib="$(du -sk "$tree" | cut -f1)"
 measure "4 import" build/tolvane-host --drive-c "$drive_c" "$folder/empty.dgn" \
   "tolvane import C:\\Temp\\$name"
