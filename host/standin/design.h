@@ -17,9 +17,9 @@
 
 #include "host/geometry.h"
 
-// The handle that a scan passes for an element: the host's Element derives from it.
-class ECClass;
+class ECClass;  // the host's class objects, which a design keeps once made
 
+// The handle that a scan passes for an element: the host's Element derives from it.
 class ElementRefBase {
  public:
   virtual ~ElementRefBase() = default;

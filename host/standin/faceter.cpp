@@ -142,6 +142,10 @@ class MeshBuilder {
   // A triangle's edge that runs from one face point to the next is the face's own edge and
   // keeps that point's mark; any other edge was added by the split.
   void AddTriangle(std::span<const int32_t> face, const Triangle& t) {
+    if (!m_options.GetEdgeHiding()) {  // then every corner keeps its own mark
+      const int32_t corners[3] = {face[t[0]], face[t[1]], face[t[2]]};
+      return m_mesh->AddIndexedFace(corners, 3);
+    }
     int32_t out[3];
     for (size_t k = 0; k < 3; ++k) {
       size_t from = t[k], to = t[k == 2 ? 0 : k + 1];
