@@ -131,7 +131,11 @@ Digits17 digits17(double a) {
   // floor(log10(2^(52 - shift))): the exponent or one below it.
   int exponent = ((52 - shift) * 1262611) >> 22;
   for (;;) {
-    const unsigned __int128 scaled = pow10Wide(16 - exponent) * mantissa;
+    // Powers up to 10^19 fit a word: one multiplication for all but the smallest values.
+    const int power = 16 - exponent;
+    const unsigned __int128 scaled = power <= 19
+                                         ? static_cast<unsigned __int128>(kPow10[power]) * mantissa
+                                         : pow10Wide(power) * mantissa;
     uint64_t digits = static_cast<uint64_t>(scaled >> shift);
     if (digits >= kPow10[17]) {
       ++exponent;
@@ -181,7 +185,25 @@ void putDigits17(char* at, uint64_t value) {
 // trailing zeros of the fraction dropped, and the point with them when none is left; then,
 // as for every real of a record, ".0" after a whole number.
 char* formatDigits17(char* at, Digits17 d) {
-  char digits[17 + 16] = {};  // the digits, and room for the fixed-size copy of the fraction
+  if (d.exponent >= 0) {
+    // The usual case, a number of 1 to 17 whole digits: the digits are written in place, then
+    // those after the point moved one place on in a copy of a fixed size (a few moves, no
+    // call), which may write past the number's end but not past kRealRoom.
+    putDigits17(at, d.digits);
+    int last = 16;  // the last digit that is not a trailing zero
+    while (last > 0 && at[last] == '0') --last;
+    const int whole = d.exponent + 1;
+    char fraction[16];
+    std::memcpy(fraction, at + whole, 16);
+    std::memcpy(at + whole + 1, fraction, 16);
+    at[whole] = '.';
+    if (last < whole) {
+      at[whole + 1] = '0';
+      return at + whole + 2;
+    }
+    return at + last + 2;
+  }
+  char digits[17];
   putDigits17(digits, d.digits);
   int last = 16;  // the last digit that is not a trailing zero
   while (last > 0 && digits[last] == '0') --last;
@@ -197,24 +219,10 @@ char* formatDigits17(char* at, Digits17 d) {
     at[3] = static_cast<char>('0' + (-d.exponent) % 10);
     return at + 4;
   }
-  if (d.exponent < 0) {
-    std::memcpy(at, "0.0000", static_cast<size_t>(1 - d.exponent));
-    at += 1 - d.exponent;
-    std::memcpy(at, digits, static_cast<size_t>(last + 1));
-    return at + last + 1;
-  }
-  // The usual case, a number of 1 to 17 whole digits: all digits go out at once, then those
-  // after the point one place further, each in one copy of a fixed size (a few moves, no
-  // call), which may write past the number's end but not past kRealRoom.
-  const int whole = d.exponent + 1;
-  std::memcpy(at, digits, 17);
-  std::memcpy(at + whole + 1, digits + whole, 16);
-  at[whole] = '.';
-  if (last < whole) {
-    at[whole + 1] = '0';
-    return at + whole + 2;
-  }
-  return at + last + 2;
+  std::memcpy(at, "0.0000", static_cast<size_t>(1 - d.exponent));
+  at += 1 - d.exponent;
+  std::memcpy(at, digits, static_cast<size_t>(last + 1));
+  return at + last + 1;
 }
 
 // Writes a real at at (room for kRealRoom bytes): 17 significant digits by the %g rule, always with
