@@ -65,14 +65,6 @@ void readJsonFile(Json::Value& document, const BeFileName& path) {
   reader.parse(text.data(), text.data() + text.size(), document, false);
 }
 
-AString startRecord(Json::Value& document, const char* avoclass, const WString& elementFolder) {
-  AString code;
-  getElementCode(elementFolder.c_str(), code);
-  document["avoclass"] = avoclass;
-  document["code"] = Json::Value(code);
-  return code;
-}
-
 void writeRecordFile(const WString& elementFolder, WCharCP fileName, const Json::Value& document) {
   writeRecordText(elementFolder, fileName, toRecordText(document));
 }

@@ -30,10 +30,6 @@ void readJsonFile(Json::Value& document, const BeFileName& path);
 // are never cut, so no text loses its end and no long path opens a file named by its prefix.
 AString localeText(WCharCP text);
 
-// Starts a record of an element: "avoclass" names the record's kind and "code" holds the
-// element code of the element folder, the two members every record has. Returns the code.
-AString startRecord(Json::Value& document, const char* avoclass, const WString& elementFolder);
-
 // Writes the document as the file fileName (e.g. L"geo.json") inside the element folder, as
 // writeJsonFile does.
 void writeRecordFile(const WString& elementFolder, WCharCP fileName, const Json::Value& document);

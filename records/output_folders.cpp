@@ -64,6 +64,18 @@ void appendAscii(WString& text, std::string_view ascii) {
   for (const char c : ascii) text.push_back(static_cast<WChar>(c));
 }
 
+// The path that createElementFolder gives the element's folder.
+WString elementFolderPath(WCharCP mainFolder, ElementHandleCR element) {
+  WString path(mainFolder ? mainFolder : L"");
+  path.append(L"\\");
+  if (const DgnModel* model = element.GetDgnModelP()) {
+    path.append(folderNamePrefix(*model));
+    char digits[24];
+    appendAscii(path, idDigits(element.GetElementId(), digits));
+  }
+  return path;
+}
+
 }  // namespace
 
 int createMainFolder(WString& mainFolder) {
@@ -81,17 +93,6 @@ int createMainFolder(WString& mainFolder) {
   const int status = replaceFolder(path);
   if (status == 0) mainFolder = path;
   return status;
-}
-
-WString elementFolderPath(WCharCP mainFolder, ElementHandleCR element) {
-  WString path(mainFolder ? mainFolder : L"");
-  path.append(L"\\");
-  if (const DgnModel* model = element.GetDgnModelP()) {
-    path.append(folderNamePrefix(*model));
-    char digits[24];
-    appendAscii(path, idDigits(element.GetElementId(), digits));
-  }
-  return path;
 }
 
 int createElementFolder(WString& elementFolder, WCharCP mainFolder, ElementHandleCR element) {

@@ -26,9 +26,6 @@ int createMainFolder(WString& mainFolder);
 // mainFolder, or an element without a model, gives a non-zero status and touches nothing.
 int createElementFolder(WString& elementFolder, WCharCP mainFolder, ElementHandleCR element);
 
-// The path that createElementFolder gives the element's folder, without touching the disk.
-WString elementFolderPath(WCharCP mainFolder, ElementHandleCR element);
-
 // The element code: the part of the element folder path after its last backslash (the whole
 // path when it has none), as locale text, kept whole however long it is.
 void getElementCode(WCharCP elementFolderPath, AString& code);
@@ -48,7 +45,7 @@ class ModelFolderNamer {
 
   // Fills folder (whose buffers are reused from element to element) with the path, locale
   // path and element code of the folder of the element with that id: the same path that
-  // elementFolderPath gives, the code that getElementCode gives of it.
+  // createElementFolder gives, the code that getElementCode gives of it.
   void Name(ElementId id, RecordFolder& folder) const;
 
   // The part of every folder name that the model gives, the same for all of its elements.
