@@ -119,8 +119,11 @@ constexpr uint64_t kPow10[] = {1,
                                1000000000000000000,
                                10000000000000000000u};
 
-unsigned __int128 pow10Wide(int k) {
-  return k <= 19 ? kPow10[k] : static_cast<unsigned __int128>(kPow10[k - 19]) * kPow10[19];
+// 10^k times value, k from 0 to 22. Powers up to 10^19 fit a word: one multiplication for
+// all but the smallest reals.
+unsigned __int128 timesPow10(uint64_t value, int k) {
+  if (k <= 19) return static_cast<unsigned __int128>(kPow10[k]) * value;
+  return static_cast<unsigned __int128>(kPow10[k - 19]) * kPow10[19] * value;
 }
 
 Digits17 digits17(double a) {
@@ -131,11 +134,7 @@ Digits17 digits17(double a) {
   // floor(log10(2^(52 - shift))): the exponent or one below it.
   int exponent = ((52 - shift) * 1262611) >> 22;
   for (;;) {
-    // Powers up to 10^19 fit a word: one multiplication for all but the smallest values.
-    const int power = 16 - exponent;
-    const unsigned __int128 scaled = power <= 19
-                                         ? static_cast<unsigned __int128>(kPow10[power]) * mantissa
-                                         : pow10Wide(power) * mantissa;
+    const unsigned __int128 scaled = timesPow10(mantissa, 16 - exponent);
     uint64_t digits = static_cast<uint64_t>(scaled >> shift);
     if (digits >= kPow10[17]) {
       ++exponent;
@@ -181,6 +180,14 @@ void putDigits17(char* at, uint64_t value) {
   putDigits8(at + 9, static_cast<uint32_t>(value % 100000000));
 }
 
+// The place of the last of the 17 digits that is not a trailing zero (0 when all after the
+// first are zeros).
+int lastSignificant(const char* digits) {
+  int last = 16;
+  while (last > 0 && digits[last] == '0') --last;
+  return last;
+}
+
 // printf's "%.17g" of the digits: plain notation for exponents from -4 to 16, else d.ddde-XX,
 // trailing zeros of the fraction dropped, and the point with them when none is left; then,
 // as for every real of a record, ".0" after a whole number.
@@ -190,8 +197,7 @@ char* formatDigits17(char* at, Digits17 d) {
     // those after the point moved one place on in a copy of a fixed size (a few moves, no
     // call), which may write past the number's end but not past kRealRoom.
     putDigits17(at, d.digits);
-    int last = 16;  // the last digit that is not a trailing zero
-    while (last > 0 && at[last] == '0') --last;
+    const int last = lastSignificant(at);
     const int whole = d.exponent + 1;
     char fraction[16];
     std::memcpy(fraction, at + whole, 16);
@@ -205,8 +211,7 @@ char* formatDigits17(char* at, Digits17 d) {
   }
   char digits[17];
   putDigits17(digits, d.digits);
-  int last = 16;  // the last digit that is not a trailing zero
-  while (last > 0 && digits[last] == '0') --last;
+  const int last = lastSignificant(digits);
   if (d.exponent < -4) {
     *at++ = digits[0];
     if (last > 0) {
