@@ -234,47 +234,31 @@ void Source::decodeEscape(const char*& at) {
   appendUtf8(code, &m_scratch);
 }
 
-bool Source::BeginArray() {
+bool Source::begin(char open, char close) {
   SkipGap();
-  expect('[');
+  expect(open);
   SkipBlanks();
-  if (m_at < m_end && *m_at == ']') {
+  if (m_at < m_end && *m_at == close) {
     ++m_at;
     return false;
   }
   return true;
 }
 
-bool Source::NextInArray() {
+bool Source::next(char close) {
   SkipGap();
   if (m_at < m_end && *m_at == ',') {
     ++m_at;
     return true;
   }
-  expect(']');
+  expect(close);
   return false;
 }
 
-bool Source::BeginObject() {
-  SkipGap();
-  expect('{');
-  SkipBlanks();
-  if (m_at < m_end && *m_at == '}') {
-    ++m_at;
-    return false;
-  }
-  return true;
-}
-
-bool Source::NextInObject() {
-  SkipGap();
-  if (m_at < m_end && *m_at == ',') {
-    ++m_at;
-    return true;
-  }
-  expect('}');
-  return false;
-}
+bool Source::BeginArray() { return begin('[', ']'); }
+bool Source::NextInArray() { return next(']'); }
+bool Source::BeginObject() { return begin('{', '}'); }
+bool Source::NextInObject() { return next('}'); }
 
 std::string_view Source::ReadKey() {
   SkipGap();

@@ -63,6 +63,8 @@ class Source {
 
  private:
   void expect(char c);
+  bool begin(char open, char close);  // BeginArray and BeginObject, by their brackets
+  bool next(char close);              // NextInArray and NextInObject
   void skipComment();
   std::string_view readQuoted();
   void decodeEscape(const char*& at);
