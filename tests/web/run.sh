@@ -44,4 +44,4 @@ exportGlb "$work/Generated.dgn" Generated
 
 node "$here/validate.mjs" "$work/Site.glb" "$work/Generated.glb"
 VIEWER_DIR="$build_dir/viewer" MODEL="$work/Site.glb" EXPORT_DIR="$work/c-Site/Temp/Site" \
-  SCREENSHOT="${TOLVANE_WEB_SCREENSHOT:-}" node --test-reporter=spec "$here/viewer_test.mjs"
+  SCREENSHOT="${TOLVANE_WEB_SCREENSHOT:-}" node "$here/viewer_test.mjs"
