@@ -135,13 +135,14 @@ void writeIndices(RecordTextWriter& writer, const bvector<PolyfaceHeaderPtr>& me
 void writePositions(RecordTextWriter& writer, const bvector<PolyfaceHeaderPtr>& meshes,
                     double factor) {
   writer.BeginArray();
+  RecordTextWriter::RealMemo memo;
   for (const PolyfaceHeaderPtr& mesh : meshes) {
     if (!mesh) continue;
     const DPoint3d* points = mesh->GetPointCP();
     writer.Entries(3 * mesh->GetPointCount(), RecordTextWriter::kRealRoom, [&](char* at, size_t i) {
       const DPoint3d& point = points[i / 3];
       const double coordinate = i % 3 == 0 ? point.x : i % 3 == 1 ? point.y : point.z;
-      return RecordTextWriter::PutReal(at, coordinate * factor);
+      return memo.Put(at, coordinate * factor);
     });
   }
   writer.EndArray();

@@ -60,6 +60,38 @@ class RecordTextWriter {
   static char* PutReal(char* at, double value);
   static char* PutUnsigned(char* at, uint64_t value);
 
+  // PutReal for arrays whose values repeat, as the coordinates of a mesh's points do (the
+  // corners of a box, the rings of a solid share theirs): the text of each real is kept in a
+  // small table by the real's bits, so that a real met again is copied rather than formatted.
+  // Put gives exactly the bytes of PutReal. Good for one record: a memo is cheap to make.
+  class RealMemo {
+   public:
+    char* Put(char* at, double value) {
+      uint64_t bits;
+      std::memcpy(&bits, &value, sizeof bits);
+      Entry& entry = m_entries[(bits * 0x9E3779B97F4A7C15u) >> (64 - kEntryBits)];
+      if (entry.size != 0 && entry.bits == bits) {
+        std::memcpy(at, entry.text, sizeof entry.text);  // a fixed size: a few moves, no call
+        return at + entry.size;
+      }
+      char* end = PutReal(at, value);
+      entry.bits = bits;
+      entry.size = static_cast<uint32_t>(end - at);
+      std::memcpy(entry.text, at, sizeof entry.text);  // at has kRealRoom bytes, all defined
+      return end;
+    }
+
+   private:
+    static constexpr int kEntryBits = 7;
+    struct Entry {
+      uint64_t bits;
+      uint32_t size;  // 0: the entry holds nothing yet
+      char text[32];  // a real's text and what followed it; only size bytes count
+    };
+    static_assert(sizeof(Entry::text) <= kRealRoom);
+    Entry m_entries[1 << kEntryBits] = {};
+  };
+
   // The text written so far: the first bytes of the text given to the constructor.
   std::string_view Finish() const;
 

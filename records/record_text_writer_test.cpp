@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -165,6 +166,22 @@ TEST(RecordTextWriterTest, WritesRealsAsPrintfWritesThem) {
     RecordTextWriter writer(buffer);
     writer.Real(value);
     ASSERT_EQ(writer.Finish(), printfReal(value)) << std::hexfloat << value;
+  }
+}
+
+// Values met again (the memo's copies), values whose bits share a table entry (its
+// replacements) and new values alike come out as printf writes them.
+TEST(RecordTextWriterTest, RealMemoWritesWhatPutRealWrites) {
+  const std::vector<double> values = realsToCheck();
+  std::mt19937_64 random(29);
+  RecordTextWriter::RealMemo memo;
+  char text[RecordTextWriter::kRealRoom];
+  for (size_t i = 0; i < values.size(); ++i) {
+    const double value = values[i - std::min<size_t>(i, random() % 96)];
+    std::memset(text, 'x', sizeof text);
+    const char* end = memo.Put(text, value);
+    ASSERT_EQ(std::string(static_cast<const char*>(text), end), printfReal(value))
+        << std::hexfloat << value;
   }
 }
 
