@@ -38,8 +38,10 @@ std::string_view componentRecordText(std::string& buffer, std::string_view code,
   writer.String("componentGeoes/", code);
   writer.Key("matrix");  // the identity, row by row
   writer.BeginArray();
-  for (int row = 0; row < 4; ++row)
-    for (int column = 0; column < 4; ++column) writer.Integer(row == column ? 1 : 0);
+  writer.Entries(16, 1, [](char* at, size_t i) {
+    *at = i % 5 == 0 ? '1' : '0';  // entries 0, 5, 10 and 15 lie on the diagonal
+    return at + 1;
+  });
   writer.EndArray();
   writer.Key("name");
   writer.String(name);

@@ -77,6 +77,16 @@ char* escaped(char* at, std::string_view text, bool& ended) {
   return at;
 }
 
+// Writes text, which holds nothing to escape, quoted at at (room for 2 + its size bytes);
+// returns the end.
+char* copiedQuoted(char* at, std::string_view text) {
+  *at++ = '"';
+  std::memcpy(at, text.data(), text.size());
+  at += text.size();
+  *at++ = '"';
+  return at;
+}
+
 // Writes first and then second quoted at at as one string (room for 2 + 6 * their sizes
 // bytes); returns the end.
 char* quoted(char* at, std::string_view first, std::string_view second = {}) {
@@ -322,14 +332,15 @@ bool RecordTextWriter::BeforeValue() {
   return true;
 }
 
-void RecordTextWriter::Key(std::string_view key) {
+void RecordTextWriter::Key(Text key) {
   Level& level = m_levels[m_depth - 1];
   Open(level);
   // One reservation: a comma, the line, the quoted key and " : ".
-  char* at = Reserve(1 + kLineRoom + m_indent + 2 + 6 * key.size() + 3);
+  char* at = Reserve(1 + kLineRoom + m_indent + 2 + 6 * key.text().size() + 3);
   if (level.hasEntry) *at++ = ',';
   level.hasEntry = true;
-  at = quoted(PutLine(at), key);
+  at = PutLine(at);
+  at = key.plain() ? copiedQuoted(at, key.text()) : quoted(at, key.text());
   std::memcpy(at, " : ", 3);
   Commit(at + 3);
 }
@@ -368,8 +379,9 @@ char* RecordTextWriter::ScalarAt(size_t room) {
   return at + 2 + m_indent;
 }
 
-void RecordTextWriter::String(std::string_view text) {
-  Commit(quoted(ScalarAt(2 + 6 * text.size()), text));
+void RecordTextWriter::String(Text text) {
+  if (text.plain()) return Commit(copiedQuoted(ScalarAt(2 + text.text().size()), text.text()));
+  Commit(quoted(ScalarAt(2 + 6 * text.text().size()), text.text()));
 }
 
 void RecordTextWriter::String(std::string_view first, std::string_view second) {

@@ -25,10 +25,38 @@ class RecordTextWriter {
   void EndObject();
   void BeginArray();
   void EndArray();
-  void Key(std::string_view key);
+  // A key or string as the writer takes it. A literal is looked at when the program is
+  // built: one that holds nothing to escape, as the records' own keys and names do, is then
+  // written by a plain copy rather than looked at byte by byte for every record.
+  class Text {
+   public:
+    template <size_t N>
+    consteval Text(const char (&literal)[N])  // NOLINT: literals convert implicitly
+        : m_text(literal, lengthToZero(literal, N)), m_plain(isPlain(m_text)) {}
+    Text(std::string_view text) : m_text(text) {}    // NOLINT
+    Text(const std::string& text) : m_text(text) {}  // NOLINT
+    std::string_view text() const { return m_text; }
+    bool plain() const { return m_plain; }  // true only for a literal known to need no escape
+
+   private:
+    static constexpr size_t lengthToZero(const char* text, size_t size) {
+      size_t length = 0;
+      while (length + 1 < size && text[length] != 0) ++length;
+      return length;
+    }
+    static constexpr bool isPlain(std::string_view text) {
+      for (const char c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == '"' || c == '\\') return false;
+      return true;
+    }
+    std::string_view m_text;
+    bool m_plain = false;
+  };
+
+  void Key(Text key);
 
   // Scalars. A string is written up to its first zero byte.
-  void String(std::string_view text);
+  void String(Text text);
   void String(std::string_view first, std::string_view second);  // the two texts joined
   void Integer(int64_t value);
   void Unsigned(uint64_t value);

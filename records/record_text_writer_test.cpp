@@ -87,6 +87,31 @@ TEST(RecordTextWriterTest, WritesStringsOfAnyLengthAsTheDocumentPathDoes) {
   }
 }
 
+// Literals take a plain copy only when they hold nothing to escape; the others, and a zero
+// byte inside one, are written as any text is.
+TEST(RecordTextWriterTest, WritesLiteralsAsTheirTexts) {
+  std::string buffer;
+  const auto both = [&](RecordTextWriter::Text key, RecordTextWriter::Text value,
+                        std::string_view keyText, std::string_view valueText) {
+    RecordTextWriter writer(buffer);
+    writer.BeginObject();
+    writer.Key(key);
+    writer.String(value);
+    writer.EndObject();
+    Json::Value document;
+    document[std::string(keyText)] = std::string(valueText);
+    EXPECT_EQ(writer.Finish(), toRecordText(document)) << keyText;
+  };
+  both("plain", "components", "plain", "components");
+  both("", "", "", "");
+  both("quote\"d", "back\\slash", "quote\"d", "back\\slash");
+  both("tab\tbed", "line\nbreak\x01", "tab\tbed", "line\nbreak\x01");
+  both("cut\0here", "ends\0at zero", "cut", "ends");
+  EXPECT_TRUE(RecordTextWriter::Text("plain").plain());
+  EXPECT_FALSE(RecordTextWriter::Text("quote\"d").plain());
+  EXPECT_FALSE(RecordTextWriter::Text(std::string_view("plain")).plain());
+}
+
 TEST(RecordTextWriterTest, RefusesNestingBeyondItsDepth) {
   std::string buffer;
   RecordTextWriter writer(buffer);
