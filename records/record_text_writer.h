@@ -97,27 +97,27 @@ class RecordTextWriter {
     char* Put(char* at, double value) {
       uint64_t bits;
       std::memcpy(&bits, &value, sizeof bits);
-      Entry& entry = m_entries[(bits * 0x9E3779B97F4A7C15u) >> (64 - kEntryBits)];
-      if (entry.size != 0 && entry.bits == bits) {
-        std::memcpy(at, entry.text, sizeof entry.text);  // a fixed size: a few moves, no call
-        return at + entry.size;
+      const size_t slot = (bits * 0x9E3779B97F4A7C15u) >> (64 - kSlotBits);
+      if (m_sizes[slot] != 0 && m_bits[slot] == bits) {
+        std::memcpy(at, m_texts[slot], kTextRoom);  // a fixed size: a few moves, no call
+        return at + m_sizes[slot];
       }
       char* end = PutReal(at, value);
-      entry.bits = bits;
-      entry.size = static_cast<uint32_t>(end - at);
-      std::memcpy(entry.text, at, sizeof entry.text);  // at has kRealRoom bytes, all defined
+      m_bits[slot] = bits;
+      m_sizes[slot] = static_cast<uint8_t>(end - at);
+      std::memcpy(m_texts[slot], at, kTextRoom);  // at has kRealRoom bytes, all defined
       return end;
     }
 
    private:
-    static constexpr int kEntryBits = 7;
-    struct Entry {
-      uint64_t bits;
-      uint32_t size;  // 0: the entry holds nothing yet
-      char text[32];  // a real's text and what followed it; only size bytes count
-    };
-    static_assert(sizeof(Entry::text) <= kRealRoom);
-    Entry m_entries[1 << kEntryBits] = {};
+    static constexpr int kSlotBits = 7;
+    static constexpr size_t kSlots = size_t{1} << kSlotBits;
+    static constexpr size_t kTextRoom = 32;  // a real's text and what followed it
+    static_assert(kTextRoom <= kRealRoom);
+    // A slot of size 0 holds nothing yet; the texts are defined only where a size is.
+    uint8_t m_sizes[kSlots] = {};
+    uint64_t m_bits[kSlots] = {};
+    char m_texts[kSlots][kTextRoom];
   };
 
   // The text written so far: the first bytes of the text given to the constructor.
