@@ -166,20 +166,15 @@ Digits17 digits17(double a) {
   }
 }
 
-constexpr char kDigitPairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
-
 // The 8 decimal digits of value (below 10^8, leading zeros kept). Its two halves are
 // independent, so their divisions overlap rather than wait on each other.
 [[gnu::always_inline]] inline void putDigits8(char* at, uint32_t value) {
   const uint32_t high = value / 10000;
   const uint32_t low = value % 10000;
-  std::memcpy(at, kDigitPairs + 2 * (high / 100), 2);
-  std::memcpy(at + 2, kDigitPairs + 2 * (high % 100), 2);
-  std::memcpy(at + 4, kDigitPairs + 2 * (low / 100), 2);
-  std::memcpy(at + 6, kDigitPairs + 2 * (low % 100), 2);
+  std::memcpy(at, record_text::kDigitPairs + 2 * (high / 100), 2);
+  std::memcpy(at + 2, record_text::kDigitPairs + 2 * (high % 100), 2);
+  std::memcpy(at + 4, record_text::kDigitPairs + 2 * (low / 100), 2);
+  std::memcpy(at + 6, record_text::kDigitPairs + 2 * (low % 100), 2);
 }
 
 // The 17 decimal digits of value (below 10^17, leading zeros kept).
@@ -410,27 +405,7 @@ RecordTextWriter::Level& RecordTextWriter::ArrayLevel() {
 
 char* RecordTextWriter::PutReal(char* at, double value) { return real(at, value); }
 
-// Point indices, the bulk of the unsigned entries, are mostly below 10,000: those take the
-// digit pair table instead of the library's general conversion.
-char* RecordTextWriter::PutUnsigned(char* at, uint64_t value) {
-  if (value < 10) {
-    *at = static_cast<char>('0' + value);
-    return at + 1;
-  }
-  if (value < 100) {
-    std::memcpy(at, kDigitPairs + 2 * value, 2);
-    return at + 2;
-  }
-  if (value < 1000) {
-    *at = static_cast<char>('0' + value / 100);
-    std::memcpy(at + 1, kDigitPairs + 2 * (value % 100), 2);
-    return at + 3;
-  }
-  if (value < 10000) {
-    std::memcpy(at, kDigitPairs + 2 * (value / 100), 2);
-    std::memcpy(at + 2, kDigitPairs + 2 * (value % 100), 2);
-    return at + 4;
-  }
+char* RecordTextWriter::PutLongUnsigned(char* at, uint64_t value) {
   return std::to_chars(at, at + kUnsignedRoom, value).ptr;
 }
 

@@ -9,6 +9,14 @@
 #include <string>
 #include <string_view>
 
+namespace record_text {
+// The two digits of each number from 0 to 99, one pair after another.
+inline constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+}  // namespace record_text
+
 class RecordTextWriter {
  public:
   // Writes into the storage of text, whose bytes are then undefined: the record is what
@@ -86,7 +94,30 @@ class RecordTextWriter {
   static constexpr size_t kRealRoom = 40;  // a real is at most 25 bytes; the rest is scratch
   static constexpr size_t kUnsignedRoom = 20;
   static char* PutReal(char* at, double value);
-  static char* PutUnsigned(char* at, uint64_t value);
+  // Point indices, the bulk of the unsigned entries, are mostly below 10,000: those take the
+  // digit pair table here, in line, and only larger ones the library's general conversion.
+  static char* PutUnsigned(char* at, uint64_t value) {
+    using record_text::kDigitPairs;
+    if (value < 10) {
+      *at = static_cast<char>('0' + value);
+      return at + 1;
+    }
+    if (value < 100) {
+      std::memcpy(at, kDigitPairs + 2 * value, 2);
+      return at + 2;
+    }
+    if (value < 1000) {
+      *at = static_cast<char>('0' + value / 100);
+      std::memcpy(at + 1, kDigitPairs + 2 * (value % 100), 2);
+      return at + 3;
+    }
+    if (value < 10000) {
+      std::memcpy(at, kDigitPairs + 2 * (value / 100), 2);
+      std::memcpy(at + 2, kDigitPairs + 2 * (value % 100), 2);
+      return at + 4;
+    }
+    return PutLongUnsigned(at, value);
+  }
 
   // PutReal for arrays whose values repeat, as the coordinates of a mesh's points do (the
   // corners of a box, the rings of a solid share theirs): the text of each real is kept in a
@@ -149,6 +180,7 @@ class RecordTextWriter {
     size_t size;
   };
 
+  static char* PutLongUnsigned(char* at, uint64_t value);
   char* Reserve(size_t size);
   void Commit(char* end) { m_used = static_cast<size_t>(end - m_text.data()); }
   void Append(const char* bytes, size_t size);
