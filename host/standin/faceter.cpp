@@ -81,6 +81,21 @@ std::vector<Triangle> EarClip(const std::vector<std::array<double, 2>>& flat, do
   return triangles;
 }
 
+// The unit Newell normal of a face given by its one-based signed indices into points.
+// Triangles and quads, nearly every face, are summed with their count known, so that the sum
+// is unrolled; the operations and their order are NewellNormal's either way.
+DVec3d FaceNormal(const DPoint3d* points, const int32_t* face, size_t count) {
+  auto at = [&](size_t i) -> const DPoint3d& { return points[std::abs(face[i]) - 1]; };
+  switch (count) {
+    case 3:
+      return Normalized(NewellNormal(3, at));
+    case 4:
+      return Normalized(NewellNormal(4, at));
+    default:
+      return Normalized(NewellNormal(count, at));
+  }
+}
+
 // Builds one facet set face by face.
 class MeshBuilder {
  public:
@@ -93,9 +108,12 @@ class MeshBuilder {
   }
   // Room for as many points and index entries as the shape's size tells in advance, so that
   // the lists are not regrown point by point. Only the capacity changes.
+  // With normals asked for, there is room for a normal per face: every face takes at least
+  // four entries (three points and the terminator).
   void Reserve(size_t points, size_t indexEntries) {
     m_mesh->Point().reserve(points);
     m_mesh->PointIndex().reserve(indexEntries);
+    if (m_options.GetNormalsRequired()) m_mesh->Normal().reserve(indexEntries / 4);
   }
   // The index entries that a face of count points takes under limit: itself and its
   // terminator, or the triangles of its fan.
@@ -108,10 +126,7 @@ class MeshBuilder {
   // A face that is not to be triangulated by area: fanned when over the limit. The face and
   // its fan are read in place, so that a face costs no allocation of its own.
   void AddFace(std::span<const int32_t> face, int limit) {
-    if (face.size() <= static_cast<size_t>(limit)) {
-      m_mesh->AddIndexedFace(face.data(), face.size());
-      return;
-    }
+    if (face.size() <= static_cast<size_t>(limit)) return AddIndexedFace(face.data(), face.size());
     for (size_t i = 1; i + 1 < face.size(); ++i) AddTriangle(face, {0, i, i + 1});
   }
   void AddFace(std::initializer_list<int32_t> face, int limit) {
@@ -133,10 +148,7 @@ class MeshBuilder {
     for (size_t i = 1; i + 1 < face.size(); ++i) AddTriangle(face, {0, i, i + 1});
   }
 
-  PolyfaceHeaderPtr Finish() {
-    if (m_options.GetNormalsRequired()) AddFaceNormals();
-    return m_mesh;
-  }
+  PolyfaceHeaderPtr Finish() { return m_mesh; }
 
  private:
   // A triangle's edge that runs from one face point to the next is the face's own edge and
@@ -144,7 +156,7 @@ class MeshBuilder {
   void AddTriangle(std::span<const int32_t> face, const Triangle& t) {
     if (!m_options.GetEdgeHiding()) {  // then every corner keeps its own mark
       const int32_t corners[3] = {face[t[0]], face[t[1]], face[t[2]]};
-      return m_mesh->AddIndexedFace(corners, 3);
+      return AddIndexedFace(corners, 3);
     }
     int32_t out[3];
     for (size_t k = 0; k < 3; ++k) {
@@ -153,28 +165,18 @@ class MeshBuilder {
       bool hidden = (faceEdge || !m_options.GetEdgeHiding()) ? face[from] < 0 : true;
       out[k] = hidden ? -std::abs(face[from]) : std::abs(face[from]);
     }
-    m_mesh->AddIndexedFace(out, 3);
+    AddIndexedFace(out, 3);
   }
   void AddTriangles(std::span<const int32_t> face, const std::vector<Triangle>& triangles) {
     for (const Triangle& t : triangles) AddTriangle(face, t);
   }
 
-  // One normal per terminated face, read from the face's indices in place.
-  void AddFaceNormals() {
-    const auto& index = m_mesh->PointIndex();
-    const DPoint3d* points = m_mesh->Point().data();
-    auto& normals = m_mesh->Normal();
-    normals.reserve(normals.size() +
-                    static_cast<size_t>(std::count(index.begin(), index.end(), 0)));
-    size_t start = 0;
-    for (size_t end = 0; end < index.size(); ++end) {
-      if (index[end] != 0) continue;
-      const int32_t* face = index.data() + start;
-      normals.push_back(Normalized(NewellNormal(end - start, [&](size_t i) -> const DPoint3d& {
-        return points[std::abs(face[i]) - 1];
-      })));
-      start = end + 1;
-    }
+  // Appends one face and, when normals are asked for, its normal: the unit Newell normal of
+  // its points, which must all be in the mesh by then (every shape adds its points first).
+  void AddIndexedFace(const int32_t* face, size_t count) {
+    m_mesh->AddIndexedFace(face, count);
+    if (m_options.GetNormalsRequired())
+      m_mesh->Normal().push_back(FaceNormal(m_mesh->Point().data(), face, count));
   }
 
   PolyfaceHeaderPtr m_mesh;
