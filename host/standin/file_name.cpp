@@ -1,5 +1,7 @@
 #include "host/file_name.h"
 
+#include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -25,10 +27,17 @@ bool toLocalNarrow(const char* narrowName, std::string* local) {
   return host::ToLocalPath(wide, local);
 }
 
+// Eight bytes at a time: any byte with its top bit set is not ASCII.
 bool isAsciiText(std::string_view text) {
-  for (char c : text)
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  return true;
+  uint64_t bits = 0;
+  size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    uint64_t word;
+    std::memcpy(&word, text.data() + i, sizeof word);
+    bits |= word;
+  }
+  for (; i < text.size(); ++i) bits |= static_cast<unsigned char>(text[i]);
+  return (bits & 0x8080808080808080ull) == 0;
 }
 
 bool isDirectory(const std::string& local) {

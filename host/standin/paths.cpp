@@ -2,11 +2,18 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <cwctype>
 #include <filesystem>
 #include <string_view>
 #include <vector>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "host/wstring.h"
 #include "standin/file_system.h"
@@ -113,10 +120,9 @@ size_t writeUtf8(std::string& out, size_t at, std::string_view asciiText, size_t
 // root (less trailing separators) followed by "/" and each component of text as UTF-8, with
 // the components resolved as ResolvePathComponents resolves them, in one pass and without a
 // list of components: "." and empty components are dropped, ".." takes back the last
-// component written and never the root.
+// component written and never the root. root comes without trailing separators.
 template <typename Char>
-std::string resolvedUnder(std::string_view root, std::basic_string_view<Char> text) {
-  while (!root.empty() && root.back() == '/') root.remove_suffix(1);
+std::string resolvedUnderByComponents(std::string_view root, std::basic_string_view<Char> text) {
   // Room for an all-ASCII text: one byte a character, one '/' a separator, one '/' more
   // before the first component.
   std::string out(root.size() + text.size() + 1, '\0');
@@ -140,6 +146,89 @@ std::string resolvedUnder(std::string_view root, std::basic_string_view<Char> te
   out.resize(size);
   if (out.empty()) out = "/";
   return out;
+}
+
+// Appends text to out when it is all ASCII, one byte a character; false (out then holds part
+// of it) when it is not.
+bool appendAscii(std::string& out, std::string_view asciiText) {
+  out.append(asciiText);
+  return true;
+}
+bool appendAscii(std::string& out, std::wstring_view text) {
+  constexpr size_t kChunk = 64;
+  for (size_t at = 0; at < text.size(); at += kChunk) {
+    char bytes[kChunk];
+    const size_t count = std::min(kChunk, text.size() - at);
+    for (size_t i = 0; i < count; ++i) {
+      if (!isAscii(text[at + i])) return false;
+      bytes[i] = static_cast<char>(text[at + i]);
+    }
+    out.append(bytes, count);
+  }
+  return true;
+}
+
+// Turns each "\" of out[from, end) into "/" and tells whether the text there was already its
+// own resolved form: no component empty (no separator at either end or after another) and
+// none starting with "." (so none is "." or ".."; a name such as ".cache" is sent the long
+// way too). When false, out must be built the long way.
+bool slashPlainComponentsOneByOne(char* text, size_t size) {
+  bool bad = false, previousSeparator = true;  // the start counts as a separator
+  for (size_t i = 0; i < size; ++i) {
+    const bool separator = isSeparator(text[i]);
+    bad |= previousSeparator && (separator || text[i] == '.');
+    if (separator) text[i] = '/';
+    previousSeparator = separator;
+  }
+  return !bad && !previousSeparator;
+}
+
+#ifdef __SSE2__
+// The same, sixteen bytes at a time. The last block overlaps the one before it when the text
+// is not a multiple of sixteen long: both the checks and the turning are the same when done
+// twice.
+bool slashPlainComponents(std::string& out, size_t from) {
+  const size_t size = out.size() - from;
+  char* text = out.data() + from;
+  if (size < 16) return size != 0 && slashPlainComponentsOneByOne(text, size);
+  const __m128i slash = _mm_set1_epi8('/'), backslash = _mm_set1_epi8('\\'),
+                dot = _mm_set1_epi8('.'), turn = _mm_set1_epi8('/' ^ '\\');
+  unsigned bad = 0;
+  for (size_t at = 0;; at += 16) {
+    if (at + 16 > size) at = size - 16;
+    auto* block = reinterpret_cast<__m128i*>(text + at);
+    const __m128i bytes = _mm_loadu_si128(block);
+    const __m128i isBackslash = _mm_cmpeq_epi8(bytes, backslash);
+    const unsigned separators = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, slash), isBackslash)));
+    const unsigned dots = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, dot)));
+    const unsigned before = at == 0 || isSeparator(text[at - 1]) ? 1u : 0u;
+    bad |= ((separators << 1) | before) & (separators | dots) & 0xffffu;
+    if (isBackslash[0] | isBackslash[1])
+      _mm_storeu_si128(block, _mm_xor_si128(bytes, _mm_and_si128(isBackslash, turn)));
+    if (at + 16 == size) return bad == 0 && !(separators >> 15);
+  }
+}
+#else
+bool slashPlainComponents(std::string& out, size_t from) {
+  return out.size() != from && slashPlainComponentsOneByOne(out.data() + from, out.size() - from);
+}
+#endif
+
+// resolvedUnderByComponents's result; a text that is its own resolved form (nearly every
+// path that the application makes) is copied in one pass over sixteen bytes at a time.
+template <typename Char>
+std::string resolvedUnder(std::string_view root, std::basic_string_view<Char> text) {
+  while (!root.empty() && root.back() == '/') root.remove_suffix(1);
+  std::string out;
+  out.reserve(root.size() + text.size() + 1);
+  out.append(root);
+  out.push_back('/');
+  size_t first = 0;  // separators at the start only make empty components
+  while (first < text.size() && isSeparator(text[first])) ++first;
+  if (appendAscii(out, text.substr(first)) && slashPlainComponents(out, root.size() + 1))
+    return out;
+  return resolvedUnderByComponents(root, text);
 }
 
 // A drive letter is a letter of the locale; ASCII letters, the usual ones, are known without
@@ -200,21 +289,16 @@ std::wstring ToWindowsPath(const std::string& localPath) {
 
 namespace {
 
+// The refused characters below U+0080 as a bit set: bit c of word c / 64.
+constexpr uint64_t kRefusedBits[2] = {0xffffffffull | 1ull << '"' | 1ull << '*' | 1ull << '/' |
+                                          1ull << ':' | 1ull << '<' | 1ull << '>' | 1ull << '?',
+                                      1ull << ('\\' - 64) | 1ull << ('|' - 64)};
+
+// Below U+0020 counts everything under it, negative values (not characters) included.
 inline bool refusedInName(wchar_t c) {
-  switch (c) {
-    case L'<':
-    case L'>':
-    case L':':
-    case L'"':
-    case L'/':
-    case L'\\':
-    case L'|':
-    case L'?':
-    case L'*':
-      return true;
-    default:
-      return c < 0x20;
-  }
+  if (c < 0) return true;
+  const auto code = static_cast<uint32_t>(c);
+  return code < 0x80 && (kRefusedBits[code >> 6] >> (code & 63) & 1) != 0;
 }
 
 }  // namespace
@@ -235,10 +319,15 @@ size_t lastComponentStart(std::basic_string_view<Char> path) {
   return drive;
 }
 
+// One pass from the end: the separators are refused characters too, and the first refused
+// character met tells the answer, a separator that the last component is clean.
 template <typename Char>
 bool lastComponentIsRefused(std::basic_string_view<Char> path) {
-  for (size_t i = lastComponentStart(path); i < path.size(); ++i)
-    if (refusedInName(static_cast<wchar_t>(path[i]))) return true;
+  const size_t drive = driveLength(path);
+  for (size_t i = path.size(); i > drive; --i) {
+    const wchar_t c = static_cast<wchar_t>(path[i - 1]);
+    if (refusedInName(c)) return !isSeparator(c);
+  }
   return false;
 }
 
