@@ -81,19 +81,12 @@ std::vector<Triangle> EarClip(const std::vector<std::array<double, 2>>& flat, do
   return triangles;
 }
 
-// The unit Newell normal of a face given by its one-based signed indices into points.
-// Triangles and quads, nearly every face, are summed with their count known, so that the sum
-// is unrolled; the operations and their order are NewellNormal's either way.
-DVec3d FaceNormal(const DPoint3d* points, const int32_t* face, size_t count) {
+// The unit Newell normal of a face given by its one-based signed indices into points. With
+// the count known where it is inlined (a triangle, a quad: nearly every face) the sum is
+// unrolled; the operations and their order are NewellNormal's either way.
+inline DVec3d FaceNormal(const DPoint3d* points, const int32_t* face, size_t count) {
   auto at = [&](size_t i) -> const DPoint3d& { return points[std::abs(face[i]) - 1]; };
-  switch (count) {
-    case 3:
-      return Normalized(NewellNormal(3, at));
-    case 4:
-      return Normalized(NewellNormal(4, at));
-    default:
-      return Normalized(NewellNormal(count, at));
-  }
+  return Normalized(NewellNormal(count, at));
 }
 
 // Builds one facet set face by face.
@@ -156,7 +149,7 @@ class MeshBuilder {
   void AddTriangle(std::span<const int32_t> face, const Triangle& t) {
     if (!m_options.GetEdgeHiding()) {  // then every corner keeps its own mark
       const int32_t corners[3] = {face[t[0]], face[t[1]], face[t[2]]};
-      return AddIndexedFace(corners, 3);
+      return AddShortFace<3>(corners);
     }
     int32_t out[3];
     for (size_t k = 0; k < 3; ++k) {
@@ -165,18 +158,36 @@ class MeshBuilder {
       bool hidden = (faceEdge || !m_options.GetEdgeHiding()) ? face[from] < 0 : true;
       out[k] = hidden ? -std::abs(face[from]) : std::abs(face[from]);
     }
-    AddIndexedFace(out, 3);
+    AddShortFace<3>(out);
   }
   void AddTriangles(std::span<const int32_t> face, const std::vector<Triangle>& triangles) {
     for (const Triangle& t : triangles) AddTriangle(face, t);
   }
 
-  // Appends one face and, when normals are asked for, its normal: the unit Newell normal of
-  // its points, which must all be in the mesh by then (every shape adds its points first).
+  // Appends one face and its terminator and, when normals are asked for, its normal: the
+  // unit Newell normal of its points, which must all be in the mesh by then (every shape adds
+  // its points first).
   void AddIndexedFace(const int32_t* face, size_t count) {
-    m_mesh->AddIndexedFace(face, count);
+    switch (count) {
+      case 3:
+        return AddShortFace<3>(face);
+      case 4:
+        return AddShortFace<4>(face);
+      default:
+        m_mesh->AddIndexedFace(face, count);
+        if (m_options.GetNormalsRequired())
+          m_mesh->Normal().push_back(FaceNormal(m_mesh->Point().data(), face, count));
+    }
+  }
+  // The same for a face of Count points, its entries appended here one by one: the lists
+  // have their room from Reserve.
+  template <size_t Count>
+  void AddShortFace(const int32_t* face) {
+    auto& index = m_mesh->PointIndex();
+    for (size_t i = 0; i < Count; ++i) index.push_back(face[i]);
+    index.push_back(0);
     if (m_options.GetNormalsRequired())
-      m_mesh->Normal().push_back(FaceNormal(m_mesh->Point().data(), face, count));
+      m_mesh->Normal().push_back(FaceNormal(m_mesh->Point().data(), face, Count));
   }
 
   PolyfaceHeaderPtr m_mesh;
