@@ -130,30 +130,36 @@ class MeshMotion {
     for (int row = 0; row < 3; ++row)
       for (int col = 0; col < 3; ++col) turn[row][col] = det == 0 ? m[row][col] : c[row][col];
     sign = det < 0 ? -1.0 : 1.0;
+    for (int col = 0; col < 4; ++col) pointXY[col] = Pair{m[0][col], m[1][col]};
+    for (int col = 0; col < 3; ++col) normalXY[col] = Pair{turn[0][col], turn[1][col]};
   }
 
-  // The same sums in the same order as Transform::Multiply.
+  // The same sums in the same order as Transform::Multiply; x and y are worked out side by
+  // side, each with its own row's operations.
   DPoint3d Point(const DPoint3d& p) const {
-    return {m[0][0] * p.x + m[0][1] * p.y + m[0][2] * p.z + m[0][3],
-            m[1][0] * p.x + m[1][1] * p.y + m[1][2] * p.z + m[1][3],
-            m[2][0] * p.x + m[2][1] * p.y + m[2][2] * p.z + m[2][3]};
+    const Pair xy = pointXY[0] * p.x + pointXY[1] * p.y + pointXY[2] * p.z + pointXY[3];
+    return {xy[0], xy[1], m[2][0] * p.x + m[2][1] * p.y + m[2][2] * p.z + m[2][3]};
   }
 
   // A unit normal (a zero one stays zero), flipped under a mirroring transform.
   DVec3d Normal(const DVec3d& normal) const {
-    const auto& a = turn;
-    DVec3d out = {a[0][0] * normal.x + a[0][1] * normal.y + a[0][2] * normal.z,
-                  a[1][0] * normal.x + a[1][1] * normal.y + a[1][2] * normal.z,
-                  a[2][0] * normal.x + a[2][1] * normal.y + a[2][2] * normal.z};
-    double length = std::sqrt(out.x * out.x + out.y * out.y + out.z * out.z);
-    if (length == 0) return out;
+    const Pair xy = normalXY[0] * normal.x + normalXY[1] * normal.y + normalXY[2] * normal.z;
+    const double z = turn[2][0] * normal.x + turn[2][1] * normal.y + turn[2][2] * normal.z;
+    double length = std::sqrt(xy[0] * xy[0] + xy[1] * xy[1] + z * z);
+    if (length == 0) return {xy[0], xy[1], z};
     double scale = sign / length;
-    return {out.x * scale, out.y * scale, out.z * scale};
+    const Pair scaled = xy * scale;
+    return {scaled[0], scaled[1], z * scale};
   }
 
  private:
+  // Two doubles operated on together, lane by lane, each lane rounding as a double alone.
+  using Pair = double __attribute__((vector_size(16)));
+
   double m[3][4];
   double turn[3][3];  // the cofactor matrix, or the linear part when that is singular
+  Pair pointXY[4];    // the columns of m's first two rows
+  Pair normalXY[3];   // the columns of turn's first two rows
   double sign;        // -1 under a mirror
 };
 
