@@ -118,7 +118,7 @@ class MeshBuilder {
 
   // A face that is not to be triangulated by area: fanned when over the limit. The face and
   // its fan are read in place, so that a face costs no allocation of its own.
-  void AddFace(std::span<const int32_t> face, int limit) {
+  __attribute__((flatten)) void AddFace(std::span<const int32_t> face, int limit) {
     if (face.size() <= static_cast<size_t>(limit)) return AddIndexedFace(face.data(), face.size());
     for (size_t i = 1; i + 1 < face.size(); ++i) AddTriangle(face, {0, i, i + 1});
   }
@@ -181,8 +181,9 @@ class MeshBuilder {
   }
   // The same for a face of Count points, its entries appended here one by one: the lists
   // have their room from Reserve.
+  // Everything it calls is inlined into it, the lists' appends included.
   template <size_t Count>
-  void AddShortFace(const int32_t* face) {
+  __attribute__((flatten)) void AddShortFace(const int32_t* face) {
     auto& index = m_mesh->PointIndex();
     for (size_t i = 0; i < Count; ++i) index.push_back(face[i]);
     index.push_back(0);
@@ -220,8 +221,9 @@ const CircleTable& CircleTableFor(int segments) {
 
 // Adds the points of a circle around center in the plane of (u, v), one per entry of the
 // table, and returns the index of the first: the ring's points are numbered consecutively.
-int32_t AddRingPoints(MeshBuilder& builder, const DPoint3d& center, const DVec3d& u,
-                      const DVec3d& v, double radius, const CircleTable& circle) {
+__attribute__((flatten)) int32_t AddRingPoints(MeshBuilder& builder, const DPoint3d& center,
+                                               const DVec3d& u, const DVec3d& v, double radius,
+                                               const CircleTable& circle) {
   int32_t first = 0;
   for (size_t k = 0; k < circle.cosines.size(); ++k) {
     DVec3d offset = Add(Scale(u, radius * circle.cosines[k]), Scale(v, radius * circle.sines[k]));
