@@ -117,7 +117,8 @@ class MeshBuilder {
   int CurvedLimit() const { return std::max(3, m_options.GetCurvedSurfaceMaxPerFace()); }
 
   // A face that is not to be triangulated by area: fanned when over the limit. The face and
-  // its fan are read in place, so that a face costs no allocation of its own.
+  // its fan are read in place, so that a face costs no allocation of its own; the appends of
+  // the face or its triangles are inlined here.
   __attribute__((flatten)) void AddFace(std::span<const int32_t> face, int limit) {
     if (face.size() <= static_cast<size_t>(limit)) return AddIndexedFace(face.data(), face.size());
     for (size_t i = 1; i + 1 < face.size(); ++i) AddTriangle(face, {0, i, i + 1});
@@ -180,8 +181,8 @@ class MeshBuilder {
     }
   }
   // The same for a face of Count points, its entries appended here one by one: the lists
-  // have their room from Reserve.
-  // Everything it calls is inlined into it, the lists' appends included.
+  // have their room from Reserve. Everything it calls is inlined into it (flatten), the
+  // lists' appends included, as it runs once per facet.
   template <size_t Count>
   __attribute__((flatten)) void AddShortFace(const int32_t* face) {
     auto& index = m_mesh->PointIndex();
@@ -221,6 +222,7 @@ const CircleTable& CircleTableFor(int segments) {
 
 // Adds the points of a circle around center in the plane of (u, v), one per entry of the
 // table, and returns the index of the first: the ring's points are numbered consecutively.
+// Each point's append is inlined here.
 __attribute__((flatten)) int32_t AddRingPoints(MeshBuilder& builder, const DPoint3d& center,
                                                const DVec3d& u, const DVec3d& v, double radius,
                                                const CircleTable& circle) {
