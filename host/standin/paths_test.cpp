@@ -155,7 +155,16 @@ TEST(PathsTest, RefusedCharactersAreTheWindowsSet) {
     ASSERT_EQ(host::IsRefusedNameChar(c), expected) << int(c);
   }
   EXPECT_TRUE(host::LastComponentIsRefused(std::wstring(L"C:\\a") + wchar_t(-1)));
-  EXPECT_TRUE(host::AsciiLastComponentIsRefused("C:\\a\xe9"));  // not ASCII: a negative char
+  // One character of a long name at each place: a byte that is not ASCII (a negative char)
+  // and a refused one make it refused, a separator leaves the clean rest as the name.
+  for (size_t at = 0; at < 40; ++at) {
+    std::string name(40, 'a');
+    for (const auto& [c, refused] : {std::pair{'\xe9', true}, {'|', true}, {'\\', false}}) {
+      name[at] = c;
+      EXPECT_EQ(host::AsciiLastComponentIsRefused("C:\\dir\\" + name), refused) << at << c;
+      EXPECT_EQ(host::AsciiLastComponentIsRefused("C:" + name), refused) << at << c;
+    }
+  }
 }
 
 }  // namespace
