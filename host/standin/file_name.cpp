@@ -79,7 +79,7 @@ bool BeFileName::IsDirectory(WCharCP path) {
 }
 
 BeFileNameStatus BeFileName::CreateNewDirectory(WCharCP path) {
-  std::string local;
+  thread_local std::string local;  // room kept for the next folder, as in BeFile::Create
   if (!toLocal(path, &local)) return BeFileNameStatus::CantCreate;
   auto& fs = host::CurrentFileSystem();
   // The folder is made at once when its parent exists and its name is allowed: one call, and
@@ -135,7 +135,9 @@ BeFile::~BeFile() { Close(); }
 
 BeFileStatus BeFile::Create(const char* narrowName) {
   if (!narrowName) return BeFileStatus::FileNotFound;
-  std::string local;
+  // The local path is only needed until the file is open: its room is kept for the next
+  // file (the export creates thousands), so that no call allocates it anew.
+  thread_local std::string local;
   const std::string_view narrow(narrowName);
   // A name of ASCII characters in a locale that keeps them is its own wide text: it is
   // resolved as it is, without a wide copy.

@@ -215,20 +215,20 @@ bool slashPlainComponents(std::string& out, size_t from) {
 }
 #endif
 
-// resolvedUnderByComponents's result; a text that is its own resolved form (nearly every
-// path that the application makes) is copied in one pass over sixteen bytes at a time.
+// resolvedUnderByComponents's result, written over out (whose room is used again); a text
+// that is its own resolved form (nearly every path that the application makes) is copied in
+// one pass over sixteen bytes at a time. root must not lie in out.
 template <typename Char>
-std::string resolvedUnder(std::string_view root, std::basic_string_view<Char> text) {
+void resolvedUnder(std::string_view root, std::basic_string_view<Char> text, std::string& out) {
   while (!root.empty() && root.back() == '/') root.remove_suffix(1);
-  std::string out;
+  out.clear();
   out.reserve(root.size() + text.size() + 1);
   out.append(root);
   out.push_back('/');
   size_t first = 0;  // separators at the start only make empty components
   while (first < text.size() && isSeparator(text[first])) ++first;
-  if (appendAscii(out, text.substr(first)) && slashPlainComponents(out, root.size() + 1))
-    return out;
-  return resolvedUnderByComponents(root, text);
+  if (appendAscii(out, text.substr(first)) && slashPlainComponents(out, root.size() + 1)) return;
+  out = resolvedUnderByComponents(root, text);
 }
 
 // A drive letter is a letter of the locale; ASCII letters, the usual ones, are known without
@@ -250,11 +250,11 @@ bool toLocalPath(std::basic_string_view<Char> path, std::string* local) {
     const wchar_t drive = isAscii(first) ? first & ~0x20 : std::towupper(first);
     const auto rest = path.substr(2);
     if (drive == L'C') {
-      *local = resolvedUnder(DriveCFolder(), rest);
+      resolvedUnder(DriveCFolder(), rest, *local);
       return true;
     }
     if (drive == L'Z') {
-      *local = resolvedUnder("/", rest);
+      resolvedUnder("/", rest, *local);
       return true;
     }
     return false;
@@ -262,10 +262,10 @@ bool toLocalPath(std::basic_string_view<Char> path, std::string* local) {
   if (path[0] != '/') {
     std::wstring absolute = BeStringUtilities::Utf8ToWChar(workingFolder().c_str()) + L"/";
     absolute.append(path.begin(), path.end());
-    *local = resolvedUnder("/", std::wstring_view(absolute));
+    resolvedUnder("/", std::wstring_view(absolute), *local);
     return true;
   }
-  *local = resolvedUnder("/", path);
+  resolvedUnder("/", path, *local);
   return true;
 }
 
