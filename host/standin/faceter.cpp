@@ -17,16 +17,17 @@ using namespace vector_math;
 
 using Triangle = std::array<size_t, 3>;  // positions in a face
 
-// The polygon in its own plane, turned so that it runs counter-clockwise.
-std::vector<std::array<double, 2>> PlaneCoordinates(const bvector<DPoint3d>& polygon) {
-  DVec3d w = Normalized(PolygonNormal(polygon)), u, v;
+// The polygon of points at(0) .. at(count - 1) in its own plane, turned so that it runs
+// counter-clockwise. The points are read where they are, not copied out first.
+template <typename PointAt>
+std::vector<std::array<double, 2>> PlaneCoordinates(size_t count, PointAt at) {
+  DVec3d w = Normalized(NewellNormal(count, at)), u, v;
   if (Length(w) == 0) w = {0, 0, 1};
   PerpendicularFrame(w, u, v);
-  std::vector<std::array<double, 2>> flat;
-  flat.reserve(polygon.size());
-  for (const DPoint3d& p : polygon) {
-    DVec3d d = Sub(p, polygon[0]);
-    flat.push_back({Dot(d, u), Dot(d, v)});
+  std::vector<std::array<double, 2>> flat(count);
+  for (size_t i = 0; i < count; ++i) {
+    DVec3d d = Sub(at(i), at(0));
+    flat[i] = {Dot(d, u), Dot(d, v)};
   }
   return flat;
 }
@@ -131,10 +132,9 @@ class MeshBuilder {
   // concave one cut into ears.
   void AddPolygonFace(const std::vector<int32_t>& face) {
     if (face.size() <= static_cast<size_t>(PlanarLimit())) return AddFace(face, PlanarLimit());
-    bvector<DPoint3d> polygon;
-    polygon.reserve(face.size());
-    for (int32_t index : face) polygon.push_back(m_mesh->Point()[std::abs(index) - 1]);
-    auto flat = PlaneCoordinates(polygon);
+    const DPoint3d* points = m_mesh->Point().data();
+    auto flat = PlaneCoordinates(
+        face.size(), [&](size_t i) -> const DPoint3d& { return points[std::abs(face[i]) - 1]; });
     double extent = 0;
     for (const auto& p : flat) extent = std::max({extent, std::abs(p[0]), std::abs(p[1])});
     double eps = 1e-12 * extent * extent;
