@@ -82,9 +82,8 @@ std::vector<Triangle> EarClip(const std::vector<std::array<double, 2>>& flat, do
   return triangles;
 }
 
-// The unit Newell normal of a face given by its one-based signed indices into points. With
-// the count known where it is inlined (a triangle, a quad: nearly every face) the sum is
-// unrolled; the operations and their order are NewellNormal's either way.
+// The unit Newell normal of a face given by its one-based signed indices into points; with
+// the count known where it is inlined (a triangle, a quad) the sum is unrolled.
 inline DVec3d FaceNormal(const DPoint3d* points, const int32_t* face, size_t count) {
   auto at = [&](size_t i) -> const DPoint3d& { return points[std::abs(face[i]) - 1]; };
   return Normalized(NewellNormal(count, at));
@@ -101,9 +100,8 @@ class MeshBuilder {
     return static_cast<int32_t>(m_mesh->Point().size());
   }
   // Room for as many points and index entries as the shape's size tells in advance, so that
-  // the lists are not regrown point by point. Only the capacity changes.
-  // With normals asked for, there is room for a normal per face: every face takes at least
-  // four entries (three points and the terminator).
+  // the lists are not regrown point by point; with normals asked for, for a normal per face
+  // (a face takes at least four entries). Only the capacity changes.
   void Reserve(size_t points, size_t indexEntries) {
     m_mesh->Point().reserve(points);
     m_mesh->PointIndex().reserve(indexEntries);
