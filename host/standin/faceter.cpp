@@ -17,16 +17,17 @@ using namespace vector_math;
 
 using Triangle = std::array<size_t, 3>;  // positions in a face
 
-// The polygon in its own plane, turned so that it runs counter-clockwise.
-std::vector<std::array<double, 2>> PlaneCoordinates(const bvector<DPoint3d>& polygon) {
-  DVec3d w = Normalized(PolygonNormal(polygon)), u, v;
+// The polygon of points at(0) .. at(count - 1) in its own plane, turned so that it runs
+// counter-clockwise. The points are read where they are, not copied out first.
+template <typename PointAt>
+std::vector<std::array<double, 2>> PlaneCoordinates(size_t count, PointAt at) {
+  DVec3d w = Normalized(NewellNormal(count, at)), u, v;
   if (Length(w) == 0) w = {0, 0, 1};
   PerpendicularFrame(w, u, v);
-  std::vector<std::array<double, 2>> flat;
-  flat.reserve(polygon.size());
-  for (const DPoint3d& p : polygon) {
-    DVec3d d = Sub(p, polygon[0]);
-    flat.push_back({Dot(d, u), Dot(d, v)});
+  std::vector<std::array<double, 2>> flat(count);
+  for (size_t i = 0; i < count; ++i) {
+    DVec3d d = Sub(at(i), at(0));
+    flat[i] = {Dot(d, u), Dot(d, v)};
   }
   return flat;
 }
@@ -81,6 +82,13 @@ std::vector<Triangle> EarClip(const std::vector<std::array<double, 2>>& flat, do
   return triangles;
 }
 
+// The unit Newell normal of a face given by its one-based signed indices into points; with
+// the count known where it is inlined (a triangle, a quad) the sum is unrolled.
+inline DVec3d FaceNormal(const DPoint3d* points, const int32_t* face, size_t count) {
+  auto at = [&](size_t i) -> const DPoint3d& { return points[std::abs(face[i]) - 1]; };
+  return Normalized(NewellNormal(count, at));
+}
+
 // Builds one facet set face by face.
 class MeshBuilder {
  public:
@@ -92,10 +100,12 @@ class MeshBuilder {
     return static_cast<int32_t>(m_mesh->Point().size());
   }
   // Room for as many points and index entries as the shape's size tells in advance, so that
-  // the lists are not regrown point by point. Only the capacity changes.
+  // the lists are not regrown point by point; with normals asked for, for a normal per face
+  // (a face takes at least four entries). Only the capacity changes.
   void Reserve(size_t points, size_t indexEntries) {
     m_mesh->Point().reserve(points);
     m_mesh->PointIndex().reserve(indexEntries);
+    if (m_options.GetNormalsRequired()) m_mesh->Normal().reserve(indexEntries / 4);
   }
   // The index entries that a face of count points takes under limit: itself and its
   // terminator, or the triangles of its fan.
@@ -106,12 +116,10 @@ class MeshBuilder {
   int CurvedLimit() const { return std::max(3, m_options.GetCurvedSurfaceMaxPerFace()); }
 
   // A face that is not to be triangulated by area: fanned when over the limit. The face and
-  // its fan are read in place, so that a face costs no allocation of its own.
-  void AddFace(std::span<const int32_t> face, int limit) {
-    if (face.size() <= static_cast<size_t>(limit)) {
-      m_mesh->AddIndexedFace(face.data(), face.size());
-      return;
-    }
+  // its fan are read in place, so that a face costs no allocation of its own; the appends of
+  // the face or its triangles are inlined here.
+  __attribute__((flatten)) void AddFace(std::span<const int32_t> face, int limit) {
+    if (face.size() <= static_cast<size_t>(limit)) return AddIndexedFace(face.data(), face.size());
     for (size_t i = 1; i + 1 < face.size(); ++i) AddTriangle(face, {0, i, i + 1});
   }
   void AddFace(std::initializer_list<int32_t> face, int limit) {
@@ -122,10 +130,9 @@ class MeshBuilder {
   // concave one cut into ears.
   void AddPolygonFace(const std::vector<int32_t>& face) {
     if (face.size() <= static_cast<size_t>(PlanarLimit())) return AddFace(face, PlanarLimit());
-    bvector<DPoint3d> polygon;
-    polygon.reserve(face.size());
-    for (int32_t index : face) polygon.push_back(m_mesh->Point()[std::abs(index) - 1]);
-    auto flat = PlaneCoordinates(polygon);
+    const DPoint3d* points = m_mesh->Point().data();
+    auto flat = PlaneCoordinates(
+        face.size(), [&](size_t i) -> const DPoint3d& { return points[std::abs(face[i]) - 1]; });
     double extent = 0;
     for (const auto& p : flat) extent = std::max({extent, std::abs(p[0]), std::abs(p[1])});
     double eps = 1e-12 * extent * extent;
@@ -133,10 +140,7 @@ class MeshBuilder {
     for (size_t i = 1; i + 1 < face.size(); ++i) AddTriangle(face, {0, i, i + 1});
   }
 
-  PolyfaceHeaderPtr Finish() {
-    if (m_options.GetNormalsRequired()) AddFaceNormals();
-    return m_mesh;
-  }
+  PolyfaceHeaderPtr Finish() { return m_mesh; }
 
  private:
   // A triangle's edge that runs from one face point to the next is the face's own edge and
@@ -144,7 +148,7 @@ class MeshBuilder {
   void AddTriangle(std::span<const int32_t> face, const Triangle& t) {
     if (!m_options.GetEdgeHiding()) {  // then every corner keeps its own mark
       const int32_t corners[3] = {face[t[0]], face[t[1]], face[t[2]]};
-      return m_mesh->AddIndexedFace(corners, 3);
+      return AddShortFace<3>(corners);
     }
     int32_t out[3];
     for (size_t k = 0; k < 3; ++k) {
@@ -153,28 +157,37 @@ class MeshBuilder {
       bool hidden = (faceEdge || !m_options.GetEdgeHiding()) ? face[from] < 0 : true;
       out[k] = hidden ? -std::abs(face[from]) : std::abs(face[from]);
     }
-    m_mesh->AddIndexedFace(out, 3);
+    AddShortFace<3>(out);
   }
   void AddTriangles(std::span<const int32_t> face, const std::vector<Triangle>& triangles) {
     for (const Triangle& t : triangles) AddTriangle(face, t);
   }
 
-  // One normal per terminated face, read from the face's indices in place.
-  void AddFaceNormals() {
-    const auto& index = m_mesh->PointIndex();
-    const DPoint3d* points = m_mesh->Point().data();
-    auto& normals = m_mesh->Normal();
-    normals.reserve(normals.size() +
-                    static_cast<size_t>(std::count(index.begin(), index.end(), 0)));
-    size_t start = 0;
-    for (size_t end = 0; end < index.size(); ++end) {
-      if (index[end] != 0) continue;
-      const int32_t* face = index.data() + start;
-      normals.push_back(Normalized(NewellNormal(end - start, [&](size_t i) -> const DPoint3d& {
-        return points[std::abs(face[i]) - 1];
-      })));
-      start = end + 1;
+  // Appends one face and its terminator and, when normals are asked for, its normal: the
+  // unit Newell normal of its points, which must all be in the mesh by then (every shape adds
+  // its points first).
+  void AddIndexedFace(const int32_t* face, size_t count) {
+    switch (count) {
+      case 3:
+        return AddShortFace<3>(face);
+      case 4:
+        return AddShortFace<4>(face);
+      default:
+        m_mesh->AddIndexedFace(face, count);
+        if (m_options.GetNormalsRequired())
+          m_mesh->Normal().push_back(FaceNormal(m_mesh->Point().data(), face, count));
     }
+  }
+  // The same for a face of Count points, its entries appended here one by one: the lists
+  // have their room from Reserve. Everything it calls is inlined into it (flatten), the
+  // lists' appends included, as it runs once per facet.
+  template <size_t Count>
+  __attribute__((flatten)) void AddShortFace(const int32_t* face) {
+    auto& index = m_mesh->PointIndex();
+    for (size_t i = 0; i < Count; ++i) index.push_back(face[i]);
+    index.push_back(0);
+    if (m_options.GetNormalsRequired())
+      m_mesh->Normal().push_back(FaceNormal(m_mesh->Point().data(), face, Count));
   }
 
   PolyfaceHeaderPtr m_mesh;
@@ -207,8 +220,10 @@ const CircleTable& CircleTableFor(int segments) {
 
 // Adds the points of a circle around center in the plane of (u, v), one per entry of the
 // table, and returns the index of the first: the ring's points are numbered consecutively.
-int32_t AddRingPoints(MeshBuilder& builder, const DPoint3d& center, const DVec3d& u,
-                      const DVec3d& v, double radius, const CircleTable& circle) {
+// Each point's append is inlined here.
+__attribute__((flatten)) int32_t AddRingPoints(MeshBuilder& builder, const DPoint3d& center,
+                                               const DVec3d& u, const DVec3d& v, double radius,
+                                               const CircleTable& circle) {
   int32_t first = 0;
   for (size_t k = 0; k < circle.cosines.size(); ++k) {
     DVec3d offset = Add(Scale(u, radius * circle.cosines[k]), Scale(v, radius * circle.sines[k]));

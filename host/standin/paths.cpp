@@ -2,11 +2,18 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <cwctype>
 #include <filesystem>
 #include <string_view>
 #include <vector>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "host/wstring.h"
 #include "standin/file_system.h"
@@ -113,10 +120,9 @@ size_t writeUtf8(std::string& out, size_t at, std::string_view asciiText, size_t
 // root (less trailing separators) followed by "/" and each component of text as UTF-8, with
 // the components resolved as ResolvePathComponents resolves them, in one pass and without a
 // list of components: "." and empty components are dropped, ".." takes back the last
-// component written and never the root.
+// component written and never the root. root comes without trailing separators.
 template <typename Char>
-std::string resolvedUnder(std::string_view root, std::basic_string_view<Char> text) {
-  while (!root.empty() && root.back() == '/') root.remove_suffix(1);
+std::string resolvedUnderByComponents(std::string_view root, std::basic_string_view<Char> text) {
   // Room for an all-ASCII text: one byte a character, one '/' a separator, one '/' more
   // before the first component.
   std::string out(root.size() + text.size() + 1, '\0');
@@ -142,6 +148,89 @@ std::string resolvedUnder(std::string_view root, std::basic_string_view<Char> te
   return out;
 }
 
+// Appends text to out when it is all ASCII, one byte a character; false (out then holds part
+// of it) when it is not.
+bool appendAscii(std::string& out, std::string_view asciiText) {
+  out.append(asciiText);
+  return true;
+}
+bool appendAscii(std::string& out, std::wstring_view text) {
+  constexpr size_t kChunk = 64;
+  for (size_t at = 0; at < text.size(); at += kChunk) {
+    char bytes[kChunk];
+    const size_t count = std::min(kChunk, text.size() - at);
+    for (size_t i = 0; i < count; ++i) {
+      if (!isAscii(text[at + i])) return false;
+      bytes[i] = static_cast<char>(text[at + i]);
+    }
+    out.append(bytes, count);
+  }
+  return true;
+}
+
+// Turns each "\" of out[from, end) into "/" and tells whether the text there was already its
+// own resolved form: no component empty (no separator at either end or after another) and
+// none starting with "." (so none is "." or ".."; a name such as ".cache" is sent the long
+// way too). When false, out must be built the long way.
+bool slashPlainComponentsOneByOne(char* text, size_t size) {
+  bool bad = false, previousSeparator = true;  // the start counts as a separator
+  for (size_t i = 0; i < size; ++i) {
+    const bool separator = isSeparator(text[i]);
+    bad |= previousSeparator && (separator || text[i] == '.');
+    if (separator) text[i] = '/';
+    previousSeparator = separator;
+  }
+  return !bad && !previousSeparator;
+}
+
+#ifdef __SSE2__
+// The same, sixteen bytes at a time. The last block overlaps the one before it when the text
+// is not a multiple of sixteen long: both the checks and the turning are the same when done
+// twice.
+bool slashPlainComponents(std::string& out, size_t from) {
+  const size_t size = out.size() - from;
+  char* text = out.data() + from;
+  if (size < 16) return size != 0 && slashPlainComponentsOneByOne(text, size);
+  const __m128i slash = _mm_set1_epi8('/'), backslash = _mm_set1_epi8('\\'),
+                dot = _mm_set1_epi8('.'), turn = _mm_set1_epi8('/' ^ '\\');
+  unsigned bad = 0;
+  for (size_t at = 0;; at += 16) {
+    if (at + 16 > size) at = size - 16;
+    auto* block = reinterpret_cast<__m128i*>(text + at);
+    const __m128i bytes = _mm_loadu_si128(block);
+    const __m128i isBackslash = _mm_cmpeq_epi8(bytes, backslash);
+    const unsigned separators = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, slash), isBackslash)));
+    const unsigned dots = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, dot)));
+    const unsigned before = at == 0 || isSeparator(text[at - 1]) ? 1u : 0u;
+    bad |= ((separators << 1) | before) & (separators | dots) & 0xffffu;
+    if (isBackslash[0] | isBackslash[1])
+      _mm_storeu_si128(block, _mm_xor_si128(bytes, _mm_and_si128(isBackslash, turn)));
+    if (at + 16 == size) return bad == 0 && !(separators >> 15);
+  }
+}
+#else
+bool slashPlainComponents(std::string& out, size_t from) {
+  return out.size() != from && slashPlainComponentsOneByOne(out.data() + from, out.size() - from);
+}
+#endif
+
+// resolvedUnderByComponents's result, written over out (whose room is used again); a text
+// that is its own resolved form (nearly every path that the application makes) is copied in
+// one pass over sixteen bytes at a time. root must not lie in out.
+template <typename Char>
+void resolvedUnder(std::string_view root, std::basic_string_view<Char> text, std::string& out) {
+  while (!root.empty() && root.back() == '/') root.remove_suffix(1);
+  out.clear();
+  out.reserve(root.size() + text.size() + 1);
+  out.append(root);
+  out.push_back('/');
+  size_t first = 0;  // separators at the start only make empty components
+  while (first < text.size() && isSeparator(text[first])) ++first;
+  if (appendAscii(out, text.substr(first)) && slashPlainComponents(out, root.size() + 1)) return;
+  out = resolvedUnderByComponents(root, text);
+}
+
 // A drive letter is a letter of the locale; ASCII letters, the usual ones, are known without
 // asking the locale.
 template <typename Char>
@@ -161,11 +250,11 @@ bool toLocalPath(std::basic_string_view<Char> path, std::string* local) {
     const wchar_t drive = isAscii(first) ? first & ~0x20 : std::towupper(first);
     const auto rest = path.substr(2);
     if (drive == L'C') {
-      *local = resolvedUnder(DriveCFolder(), rest);
+      resolvedUnder(DriveCFolder(), rest, *local);
       return true;
     }
     if (drive == L'Z') {
-      *local = resolvedUnder("/", rest);
+      resolvedUnder("/", rest, *local);
       return true;
     }
     return false;
@@ -173,10 +262,10 @@ bool toLocalPath(std::basic_string_view<Char> path, std::string* local) {
   if (path[0] != '/') {
     std::wstring absolute = BeStringUtilities::Utf8ToWChar(workingFolder().c_str()) + L"/";
     absolute.append(path.begin(), path.end());
-    *local = resolvedUnder("/", std::wstring_view(absolute));
+    resolvedUnder("/", std::wstring_view(absolute), *local);
     return true;
   }
-  *local = resolvedUnder("/", path);
+  resolvedUnder("/", path, *local);
   return true;
 }
 
@@ -200,21 +289,16 @@ std::wstring ToWindowsPath(const std::string& localPath) {
 
 namespace {
 
+// The refused characters below U+0080 as a bit set: bit c of word c / 64.
+constexpr uint64_t kRefusedBits[2] = {0xffffffffull | 1ull << '"' | 1ull << '*' | 1ull << '/' |
+                                          1ull << ':' | 1ull << '<' | 1ull << '>' | 1ull << '?',
+                                      1ull << ('\\' - 64) | 1ull << ('|' - 64)};
+
+// Below U+0020 counts everything under it, negative values (not characters) included.
 inline bool refusedInName(wchar_t c) {
-  switch (c) {
-    case L'<':
-    case L'>':
-    case L':':
-    case L'"':
-    case L'/':
-    case L'\\':
-    case L'|':
-    case L'?':
-    case L'*':
-      return true;
-    default:
-      return c < 0x20;
-  }
+  if (c < 0) return true;
+  const auto code = static_cast<uint32_t>(c);
+  return code < 0x80 && (kRefusedBits[code >> 6] >> (code & 63) & 1) != 0;
 }
 
 }  // namespace
@@ -235,12 +319,51 @@ size_t lastComponentStart(std::basic_string_view<Char> path) {
   return drive;
 }
 
+// One pass from the end: the separators are refused characters too, and the first refused
+// character met tells the answer, a separator that the last component is clean.
+// path[begin, end) is read; the answer is false when it holds no refused character.
 template <typename Char>
-bool lastComponentIsRefused(std::basic_string_view<Char> path) {
-  for (size_t i = lastComponentStart(path); i < path.size(); ++i)
-    if (refusedInName(static_cast<wchar_t>(path[i]))) return true;
+bool lastComponentIsRefused(std::basic_string_view<Char> path, size_t begin, size_t end) {
+  for (size_t i = end; i > begin; --i) {
+    const wchar_t c = static_cast<wchar_t>(path[i - 1]);
+    if (refusedInName(c)) return !isSeparator(c);
+  }
   return false;
 }
+
+template <typename Char>
+bool lastComponentIsRefused(std::basic_string_view<Char> path) {
+  return lastComponentIsRefused(path, driveLength(path), path.size());
+}
+
+#ifdef __SSE2__
+// The refused characters among 16 bytes: bit i for byte i. A byte below 0x20 as a signed
+// char (0x80 and above included) is refused, as that char is as a wide character.
+unsigned refusedMarks(const char* block) {
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
+  auto is = [&](char c) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)); };
+  const __m128i refused = _mm_or_si128(
+      _mm_or_si128(_mm_or_si128(_mm_cmplt_epi8(bytes, _mm_set1_epi8(0x20)), is('<')),
+                   _mm_or_si128(is('>'), is(':'))),
+      _mm_or_si128(_mm_or_si128(_mm_or_si128(is('"'), is('/')), _mm_or_si128(is('\\'), is('|'))),
+                   _mm_or_si128(is('?'), is('*'))));
+  return static_cast<unsigned>(_mm_movemask_epi8(refused));
+}
+
+// The same for narrow text, sixteen bytes at a time from the end; the last refused byte of
+// a block tells the answer. A rest shorter than a block is read one byte at a time.
+bool lastComponentIsRefused(std::string_view path) {
+  const size_t drive = driveLength(path);
+  size_t end = path.size();
+  for (; end >= drive + 16; end -= 16) {
+    if (const unsigned marks = refusedMarks(path.data() + end - 16)) {
+      const char last = path[end - 16 + static_cast<size_t>(31 - __builtin_clz(marks))];
+      return !isSeparator(last);
+    }
+  }
+  return lastComponentIsRefused(path, drive, end);
+}
+#endif
 
 }  // namespace
 

@@ -35,7 +35,8 @@ const std::string& DriveCFolder();
 // a path relative to the working folder) into its local path. "." and ".." are resolved by
 // their text and never climb above the drive's root. Both "\" and "/" separate components
 // of a Windows path. Returns false (leaving *local alone) for an unmapped drive or a path
-// that is empty.
+// that is empty. On success *local is written over in place, its room used again, so path
+// must not be a view of *local.
 bool ToLocalPath(std::wstring_view path, std::string* local);
 // The same for a path of ASCII characters only, given as bytes: no wide copy of it is made.
 bool AsciiToLocalPath(std::string_view path, std::string* local);

@@ -106,6 +106,67 @@ TEST(PathsTest, AsciiPathsMapAsTheirWideForms) {
   }
 }
 
+// The mapping and the name check of long paths (most of them their own resolved form, as the
+// application's are, with separators, dots and refused characters placed anywhere within the
+// blocks that the mapping reads at once) against their plain definitions: the resolved
+// components joined under the drive's folder, and a refused character after the last
+// separator. Narrow and wide forms, drive C and drive Z alike.
+TEST(PathsTest, LongPathsMapAsTheirComponentsAndNamesAreJudgedByTheirCharacters) {
+  host::seed::ScopedDriveC driveC;
+  const char* pieces[] = {
+      "\\",       "/",      ".", "..", "a", "Temp", "x y",  "hs2.dgn - Default - 2000",
+      "geo.json", ".cache", "e", "|",  ":", "\x1f", "\x7f", "~"};
+  std::mt19937 random(9);
+  for (int i = 0; i < 20000; ++i) {
+    std::string rest;
+    for (int n = static_cast<int>(random() % 24); n > 0; --n) {
+      // Mostly "\\name": the paths the export makes.
+      rest += random() % 3 != 0 ? std::string("\\") + pieces[4 + random() % 6]
+                                : pieces[random() % std::size(pieces)];
+    }
+    const bool onC = random() % 2 == 0;
+    const std::string narrow = (onC ? "C:" : "Z:") + rest;
+    const std::wstring wide(narrow.begin(), narrow.end());
+    std::string expected = onC ? driveC.LocalFolder() : "";
+    for (const std::wstring& part :
+         host::ResolvePathComponents(std::wstring(rest.begin(), rest.end())))
+      expected += "/" + std::string(part.begin(), part.end());
+    if (expected.empty()) expected = "/";
+    std::string fromNarrow, fromWide;
+    ASSERT_TRUE(host::AsciiToLocalPath(narrow, &fromNarrow)) << narrow;
+    ASSERT_TRUE(host::ToLocalPath(wide, &fromWide)) << narrow;
+    ASSERT_EQ(fromNarrow, expected) << narrow;
+    ASSERT_EQ(fromWide, expected) << narrow;
+
+    const size_t start = host::LastComponentStart(wide);
+    bool refused = false;
+    for (size_t k = start; k < wide.size(); ++k) refused |= host::IsRefusedNameChar(wide[k]);
+    ASSERT_EQ(host::LastComponentIsRefused(wide), refused) << narrow;
+    ASSERT_EQ(host::AsciiLastComponentIsRefused(narrow), refused) << narrow;
+  }
+}
+
+// The refused characters are exactly those that Windows refuses in a name; anything that is
+// not a character at all (a negative code) is refused too.
+TEST(PathsTest, RefusedCharactersAreTheWindowsSet) {
+  const std::wstring named = L"<>:\"/\\|?*";
+  for (wchar_t c = -3; c < 0x3000; ++c) {
+    const bool expected = c < 0x20 || named.find(c) != std::wstring::npos;
+    ASSERT_EQ(host::IsRefusedNameChar(c), expected) << int(c);
+  }
+  EXPECT_TRUE(host::LastComponentIsRefused(std::wstring(L"C:\\a") + wchar_t(-1)));
+  // One character of a long name at each place: a byte that is not ASCII (a negative char)
+  // and a refused one make it refused, a separator leaves the clean rest as the name.
+  for (size_t at = 0; at < 40; ++at) {
+    std::string name(40, 'a');
+    for (const auto& [c, refused] : {std::pair{'\xe9', true}, {'|', true}, {'\\', false}}) {
+      name[at] = c;
+      EXPECT_EQ(host::AsciiLastComponentIsRefused("C:\\dir\\" + name), refused) << at << c;
+      EXPECT_EQ(host::AsciiLastComponentIsRefused("C:" + name), refused) << at << c;
+    }
+  }
+}
+
 }  // namespace
 
 namespace {

@@ -4,20 +4,51 @@
 #include <cmath>
 #include <cstdlib>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 IFacetOptionsPtr IFacetOptions::Create() { return IFacetOptionsPtr(new IFacetOptions()); }
+
+namespace {
+
+// The number of positions i of index[0, count) where a face starts: index[i] is not 0 and
+// i is 0 or index[i - 1] is 0. Four entries are judged at once where SSE2 is there (every
+// x86-64); the lane counts are gathered before they could overflow.
+size_t CountFaceStarts(const int32_t* index, size_t count) {
+  if (count == 0) return 0;
+  size_t faces = index[0] != 0;
+  size_t i = 1;
+#ifdef __SSE2__
+  const __m128i zero = _mm_setzero_si128();
+  constexpr size_t kBlock = size_t{1} << 28;  // steps that a 32-bit lane count survives
+  while (i + 4 <= count) {
+    __m128i starts = zero;  // each lane counts down by one per face start
+    const size_t stop = count - i > 4 * kBlock ? i + 4 * kBlock : count;
+    for (; i + 4 <= stop; i += 4) {
+      const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(index + i));
+      const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(index + i - 1));
+      const __m128i start =
+          _mm_andnot_si128(_mm_cmpeq_epi32(here, zero), _mm_cmpeq_epi32(before, zero));
+      starts = _mm_add_epi32(starts, start);
+    }
+    alignas(16) int32_t lanes[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), starts);
+    for (int32_t lane : lanes) faces += static_cast<size_t>(-static_cast<int64_t>(lane));
+  }
+#endif
+  for (; i < count; ++i) faces += static_cast<size_t>(index[i] != 0 && index[i - 1] == 0);
+  return faces;
+}
+
+}  // namespace
 
 // A face is a maximal run of non-zero indices: in a variable-size mesh the terminators end
 // the runs; a last face without its terminator still counts. In a fixed-size mesh each block
 // of numPerFace entries is a face (shorter faces are padded with zeros).
 size_t PolyfaceQuery::GetNumFacet() const {
   if (m_numPerFace > 0) return m_pointIndex.size() / static_cast<size_t>(m_numPerFace);
-  size_t faces = 0;
-  bool afterZero = true;  // the start counts as a terminator: counted without branches
-  for (int32_t index : m_pointIndex) {
-    faces += static_cast<size_t>(index != 0 && afterZero);
-    afterZero = index == 0;
-  }
-  return faces;
+  return CountFaceStarts(m_pointIndex.data(), m_pointIndex.size());
 }
 
 PolyfaceHeaderPtr PolyfaceHeader::CreateVariableSizeIndexed() {
@@ -80,44 +111,56 @@ void ReverseFace(int32_t* face, size_t count) {
 // How a transform moves points and turns normals, worked out once for all of a mesh's points
 // and normals. Normals follow the inverse transpose of the linear part, so that they stay
 // perpendicular to the moved faces; the cofactor matrix is that inverse scaled by the
-// determinant. A singular linear part turns normals by the linear part itself.
+// determinant. A singular linear part turns normals by the linear part itself. The matrices
+// are copies, held where no store to a point or normal can reach them, so that they stay in
+// registers over the loops.
 class MeshMotion {
  public:
-  explicit MeshMotion(const Transform& transform) : m(transform.form3d) {
+  explicit MeshMotion(const Transform& transform) {
+    const auto& form = transform.form3d;
+    std::copy(&form[0][0], &form[0][0] + 12, &m[0][0]);
+    double c[3][3];
     for (int row = 0; row < 3; ++row) {
       for (int col = 0; col < 3; ++col) {
         int r1 = (row + 1) % 3, r2 = (row + 2) % 3, c1 = (col + 1) % 3, c2 = (col + 2) % 3;
         c[row][col] = m[r1][c1] * m[r2][c2] - m[r1][c2] * m[r2][c1];
       }
     }
-    det = m[0][0] * c[0][0] + m[0][1] * c[0][1] + m[0][2] * c[0][2];
+    const double det = m[0][0] * c[0][0] + m[0][1] * c[0][1] + m[0][2] * c[0][2];
+    for (int row = 0; row < 3; ++row)
+      for (int col = 0; col < 3; ++col) turn[row][col] = det == 0 ? m[row][col] : c[row][col];
+    sign = det < 0 ? -1.0 : 1.0;
+    for (int col = 0; col < 4; ++col) pointXY[col] = Pair{m[0][col], m[1][col]};
+    for (int col = 0; col < 3; ++col) normalXY[col] = Pair{turn[0][col], turn[1][col]};
   }
 
-  // The same sums in the same order as Transform::Multiply.
+  // The same sums in the same order as Transform::Multiply; x and y are worked out side by
+  // side, each with its own row's operations.
   DPoint3d Point(const DPoint3d& p) const {
-    return {m[0][0] * p.x + m[0][1] * p.y + m[0][2] * p.z + m[0][3],
-            m[1][0] * p.x + m[1][1] * p.y + m[1][2] * p.z + m[1][3],
-            m[2][0] * p.x + m[2][1] * p.y + m[2][2] * p.z + m[2][3]};
+    const Pair xy = pointXY[0] * p.x + pointXY[1] * p.y + pointXY[2] * p.z + pointXY[3];
+    return {xy[0], xy[1], m[2][0] * p.x + m[2][1] * p.y + m[2][2] * p.z + m[2][3]};
   }
 
   // A unit normal (a zero one stays zero), flipped under a mirroring transform.
   DVec3d Normal(const DVec3d& normal) const {
-    const auto& a = det == 0 ? m3 : c;
-    DVec3d out = {a[0][0] * normal.x + a[0][1] * normal.y + a[0][2] * normal.z,
-                  a[1][0] * normal.x + a[1][1] * normal.y + a[1][2] * normal.z,
-                  a[2][0] * normal.x + a[2][1] * normal.y + a[2][2] * normal.z};
-    double length = std::sqrt(out.x * out.x + out.y * out.y + out.z * out.z);
-    if (length == 0) return out;
-    double scale = (det < 0 ? -1.0 : 1.0) / length;
-    return {out.x * scale, out.y * scale, out.z * scale};
+    const Pair xy = normalXY[0] * normal.x + normalXY[1] * normal.y + normalXY[2] * normal.z;
+    const double z = turn[2][0] * normal.x + turn[2][1] * normal.y + turn[2][2] * normal.z;
+    double length = std::sqrt(xy[0] * xy[0] + xy[1] * xy[1] + z * z);
+    if (length == 0) return {xy[0], xy[1], z};
+    double scale = sign / length;
+    const Pair scaled = xy * scale;
+    return {scaled[0], scaled[1], z * scale};
   }
 
  private:
-  const double (&m)[3][4];
-  double m3[3][3] = {
-      {m[0][0], m[0][1], m[0][2]}, {m[1][0], m[1][1], m[1][2]}, {m[2][0], m[2][1], m[2][2]}};
-  double c[3][3];
-  double det;
+  // Two doubles operated on together, lane by lane, each lane rounding as a double alone.
+  using Pair = double __attribute__((vector_size(16)));
+
+  double m[3][4];
+  double turn[3][3];  // the cofactor matrix, or the linear part when that is singular
+  Pair pointXY[4];    // the columns of m's first two rows
+  Pair normalXY[3];   // the columns of turn's first two rows
+  double sign;        // -1 under a mirror
 };
 
 }  // namespace

@@ -45,6 +45,23 @@ TEST(PolyfaceQuery, NumFacetCountsFaces) {
   }
 }
 
+// Random index lists of every length around the blocks that the count reads at once, sparse
+// and dense in terminators, against the plain definition: a face starts at a non-zero entry
+// that is first or follows a 0.
+TEST(PolyfaceQuery, NumFacetCountsTheStartsOfRunsOfAnyLength) {
+  std::mt19937 random(3);
+  for (int trial = 0; trial < 3000; ++trial) {
+    bvector<int32_t> indices(static_cast<size_t>(trial % 70));
+    const unsigned zeroOneIn = 1 + random() % 6;
+    for (int32_t& index : indices)
+      index = random() % zeroOneIn == 0 ? 0 : static_cast<int32_t>(random() % 9) - 4;
+    size_t faces = 0;
+    for (size_t i = 0; i < indices.size(); ++i)
+      faces += indices[i] != 0 && (i == 0 || indices[i - 1] == 0);
+    ASSERT_EQ(VariableMesh({}, indices)->GetNumFacet(), faces) << trial;
+  }
+}
+
 TEST(PolyfaceHeader, CopyFromTakesEverythingAndStaysIndependent) {
   PolyfaceHeaderPtr source =
       PolyfaceHeader::CreateIndexedMesh(3, {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}}, {1, -2, 3});

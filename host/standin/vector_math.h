@@ -33,9 +33,12 @@ inline DVec3d Normalized(const DVec3d& a) {
 // The polygon's area-weighted normal (Newell's method): its direction follows the winding.
 // The polygon's points are at(0) .. at(count - 1); the sum runs in that order from the edge
 // (0, 1) to the closing edge (count - 1, 0), so that every caller gets the same bits.
+// With a count known where it is inlined (a triangle, a quad), the loop is unrolled, so that
+// each point is read once; the sums and their order stay the same.
 template <typename PointAt>
 inline DVec3d NewellNormal(size_t count, PointAt at) {
   DVec3d sum;
+#pragma GCC unroll 4
   for (size_t i = 0; i < count; ++i) sum = Add(sum, Cross(at(i), at(i + 1 == count ? 0 : i + 1)));
   return sum;
 }

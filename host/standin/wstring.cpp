@@ -182,6 +182,9 @@ std::string BeStringUtilities::WCharToUtf8(WCharCP in) {
 WString BeStringUtilities::Utf8ToWChar(const char* in) {
   WString out;
   if (!in) return out;
+  // A text never has more characters than bytes: room for them all at once, so that the
+  // text is not regrown character by character.
+  out.reserve(std::strlen(in));
   const auto* p = reinterpret_cast<const unsigned char*>(in);
   while (*p) {
     char32_t c = *p;
