@@ -105,10 +105,11 @@ MeshTotals meshTotals(const bvector<PolyfaceHeaderPtr>& meshes) {
   return totals;
 }
 
-void writeReals(RecordTextWriter& writer, const double* values, size_t count) {
+void writeReals(RecordTextWriter& writer, RecordTextWriter::RealMemo& memo, const double* values,
+                size_t count) {
   writer.BeginArray();
   writer.Entries(count, RecordTextWriter::kRealRoom,
-                 [&](char* at, size_t i) { return RecordTextWriter::PutReal(at, values[i]); });
+                 [&](char* at, size_t i) { return memo.Put(at, values[i]); });
   writer.EndArray();
 }
 
@@ -132,10 +133,9 @@ void writeIndices(RecordTextWriter& writer, const bvector<PolyfaceHeaderPtr>& me
   writer.EndArray();
 }
 
-void writePositions(RecordTextWriter& writer, const bvector<PolyfaceHeaderPtr>& meshes,
-                    double factor) {
+void writePositions(RecordTextWriter& writer, RecordTextWriter::RealMemo& memo,
+                    const bvector<PolyfaceHeaderPtr>& meshes, double factor) {
   writer.BeginArray();
-  RecordTextWriter::RealMemo memo;
   for (const PolyfaceHeaderPtr& mesh : meshes) {
     if (!mesh) continue;
     const DPoint3d* points = mesh->GetPointCP();
@@ -174,13 +174,15 @@ std::string_view geometryRecordText(std::string& buffer, std::string_view code,
                                     const bvector<PolyfaceHeaderPtr>& meshes) {
   const MeshTotals totals = meshTotals(meshes);
   RecordTextWriter writer(buffer);
+  // The range box's corners are usually among the points, and colours repeat.
+  RecordTextWriter::RealMemo memo;
   writer.BeginObject();
   writer.Key("avoclass");
   writer.String("componentGeoes");
   writer.Key("code");
   writer.String(code);
   writer.Key("colors");
-  writeReals(writer, look.colors, 4);
+  writeReals(writer, memo, look.colors, 4);
   if (totals.indices != 0) {
     writer.Key("indices");
     writeIndices(writer, meshes);
@@ -198,10 +200,10 @@ std::string_view geometryRecordText(std::string& buffer, std::string_view code,
   writer.Unsigned(totals.facets);
   if (totals.points != 0) {
     writer.Key("positions");
-    writePositions(writer, meshes, look.millimetreFactor);
+    writePositions(writer, memo, meshes, look.millimetreFactor);
   }
   writer.Key("range");
-  writeReals(writer, look.range, 6);
+  writeReals(writer, memo, look.range, 6);
   writer.EndObject();
   return writer.Finish();
 }

@@ -141,7 +141,7 @@ class RecordTextWriter {
     }
 
    private:
-    static constexpr int kSlotBits = 7;
+    static constexpr int kSlotBits = 8;
     static constexpr size_t kSlots = size_t{1} << kSlotBits;
     static constexpr size_t kTextRoom = 32;  // a real's text and what followed it
     static_assert(kTextRoom <= kRealRoom);
