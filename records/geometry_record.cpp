@@ -123,9 +123,14 @@ void writeIndices(RecordTextWriter& writer, const bvector<PolyfaceHeaderPtr>& me
     if (!mesh) continue;
     const int32_t* indices = mesh->GetPointIndexCP();
     const size_t count = mesh->GetPointIndexCount();
-    writer.Entries(count - count / 4, RecordTextWriter::kUnsignedRoom, [&](char* at, size_t j) {
-      const long long index = indices[j + j / 3];
-      const UInt64 magnitude = static_cast<UInt64>(std::llabs(index));
+    // The entries come in order: after each third the face's terminator is stepped over.
+    size_t next = 0;
+    int column = 0;
+    writer.Entries(count - count / 4, RecordTextWriter::kUnsignedRoom, [&](char* at, size_t) {
+      const UInt64 magnitude =
+          static_cast<UInt64>(std::llabs(static_cast<long long>(indices[next])));
+      next += column == 2 ? 2 : 1;
+      column = column == 2 ? 0 : column + 1;
       return RecordTextWriter::PutUnsigned(at, pointOffset + magnitude - 1);
     });
     pointOffset += mesh->GetPointCount();
@@ -139,9 +144,13 @@ void writePositions(RecordTextWriter& writer, RecordTextWriter::RealMemo& memo,
   for (const PolyfaceHeaderPtr& mesh : meshes) {
     if (!mesh) continue;
     const DPoint3d* points = mesh->GetPointCP();
-    writer.Entries(3 * mesh->GetPointCount(), RecordTextWriter::kRealRoom, [&](char* at, size_t i) {
-      const DPoint3d& point = points[i / 3];
-      const double coordinate = i % 3 == 0 ? point.x : i % 3 == 1 ? point.y : point.z;
+    // The entries come in order: x, y and z of one point, then of the next.
+    const DPoint3d* point = points;
+    int axis = 0;
+    writer.Entries(3 * mesh->GetPointCount(), RecordTextWriter::kRealRoom, [&](char* at, size_t) {
+      const double coordinate = axis == 0 ? point->x : axis == 1 ? point->y : point->z;
+      point += axis == 2 ? 1 : 0;
+      axis = axis == 2 ? 0 : axis + 1;
       return memo.Put(at, coordinate * factor);
     });
   }

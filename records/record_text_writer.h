@@ -73,7 +73,8 @@ class RecordTextWriter {
   void Null();
 
   // count scalar entries of the array being written, in one reservation: put(at, i) writes
-  // entry i (at most room bytes) at at and returns its end. For the long arrays of numbers.
+  // entry i (at most room bytes) at at and returns its end; it is called for i = 0, 1, ... in
+  // that order. For the long arrays of numbers.
   // Throws std::logic_error when no array is being written.
   template <typename Put>
   void Entries(size_t count, size_t room, Put put) {
