@@ -279,10 +279,8 @@ char* RecordTextWriter::EntryLead::PutFirst(char* at) const {
   return at + size - 1;
 }
 
-char* RecordTextWriter::Reserve(size_t size) {
-  if (m_used + size > m_text.size())
-    m_text.resize(std::max({m_text.size() * 2, m_used + size, size_t{4096}}));
-  return m_text.data() + m_used;
+void RecordTextWriter::Grow(size_t needed) {
+  m_text.resize(std::max({m_text.size() * 2, needed, size_t{4096}}));
 }
 
 void RecordTextWriter::Append(const char* bytes, size_t size) {

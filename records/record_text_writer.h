@@ -182,7 +182,12 @@ class RecordTextWriter {
   };
 
   static char* PutLongUnsigned(char* at, uint64_t value);
-  char* Reserve(size_t size);
+  // Room for size more bytes: the text grows only when a record outgrows all before it.
+  char* Reserve(size_t size) {
+    if (m_used + size > m_text.size()) Grow(m_used + size);
+    return m_text.data() + m_used;
+  }
+  void Grow(size_t needed);
   void Commit(char* end) { m_used = static_cast<size_t>(end - m_text.data()); }
   void Append(const char* bytes, size_t size);
   static constexpr size_t kLineRoom = 16;
