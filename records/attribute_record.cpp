@@ -118,7 +118,7 @@ void writeAttributeRecord(const RecordFolder& folder, ElementHandleCR element) {
   writer.Key("avoclass");
   writer.String("orvelAttributes");
   writer.Key("code");
-  writer.String(folder.code);
+  writer.String(RecordTextWriter::Text::Quoted(folder.quotedCode));
   writer.EndObject();
   writeRecordText(folder, "attr.json", writer.Finish());
 }

@@ -8,6 +8,7 @@
 #include "host/wstring.h"
 #include "records/output_folders.h"
 #include "records/record_text.h"
+#include "records/record_text_writer.h"
 
 namespace {
 
@@ -79,6 +80,7 @@ void writeRecordText(const WString& elementFolder, WCharCP fileName, std::string
 RecordFolder::RecordFolder(const WString& folderPath)
     : path(folderPath), localePath(localeText(folderPath.c_str())) {
   getElementCode(folderPath.c_str(), code);
+  quotedCode = RecordTextWriter::Quote(code);
 }
 
 // The narrow name is the folder's locale text, a backslash and the ASCII file name: the

@@ -37,15 +37,16 @@ void writeRecordFile(const WString& elementFolder, WCharCP fileName, const Json:
 void writeRecordText(const WString& elementFolder, WCharCP fileName, std::string_view text);
 
 // An element folder as the record writers use it: its path, that path as locale text (the
-// narrow name under which its files are opened) and the element code, each made once for
-// the element's three records. An export keeps one and refills it for every element, so
-// that its buffers are reused.
+// narrow name under which its files are opened), the element code and the code as the
+// records write it (RecordTextWriter::Quote), each made once for the element's three records. An
+// export keeps one and refills it for every element, so that its buffers are reused.
 struct RecordFolder {
   RecordFolder() = default;
   explicit RecordFolder(const WString& folderPath);
   WString path;
   AString localePath;
   AString code;
+  std::string quotedCode;
 };
 
 // Writes text as the file fileName (ASCII, e.g. "geo.json") inside the folder, as

@@ -20,7 +20,7 @@ AString elementDescription(ElementHandleCR element) {
 
 }  // namespace
 
-std::string_view componentRecordText(std::string& buffer, std::string_view code, ElementId id,
+std::string_view componentRecordText(std::string& buffer, RecordTextWriter::Text code, ElementId id,
                                      std::string_view name) {
   char idText[24];
   const char* idEnd = std::to_chars(idText, idText + sizeof idText, id).ptr;
@@ -55,9 +55,10 @@ std::string_view componentRecordText(std::string& buffer, std::string_view code,
 
 void writeComponentRecord(const RecordFolder& folder, ElementHandleCR element) {
   ScratchText buffer;
-  writeRecordText(folder, "component.json",
-                  componentRecordText(buffer.Text(), folder.code, element.GetElementId(),
-                                      elementDescription(element)));
+  writeRecordText(
+      folder, "component.json",
+      componentRecordText(buffer.Text(), RecordTextWriter::Text::Quoted(folder.quotedCode),
+                          element.GetElementId(), elementDescription(element)));
 }
 
 void writeComponentRecord(const WString& elementFolder, ElementHandleCR element) {

@@ -6,6 +6,7 @@
 
 #include "host/element_handle.h"
 #include "host/wstring.h"
+#include "records/record_text_writer.h"
 
 // Writes elementFolder\component.json for element: its element code, the references to its
 // geometry and attribute records, its id, an identity matrix, the host's description, a
@@ -17,5 +18,5 @@ void writeComponentRecord(const RecordFolder& folder, ElementHandleCR element);
 
 // The record's text for an element with the element code code, the id id and the
 // description name (locale text), written in the storage of buffer (see RecordTextWriter).
-std::string_view componentRecordText(std::string& buffer, std::string_view code, ElementId id,
+std::string_view componentRecordText(std::string& buffer, RecordTextWriter::Text code, ElementId id,
                                      std::string_view name);

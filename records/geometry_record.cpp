@@ -178,7 +178,7 @@ GeometryLook geometryLook(ElementHandleCR element) {
 }
 
 // The members in the order of their keys; members without entries are left out.
-std::string_view geometryRecordText(std::string& buffer, std::string_view code,
+std::string_view geometryRecordText(std::string& buffer, RecordTextWriter::Text code,
                                     const GeometryLook& look,
                                     const bvector<PolyfaceHeaderPtr>& meshes) {
   const MeshTotals totals = meshTotals(meshes);
@@ -220,8 +220,10 @@ std::string_view geometryRecordText(std::string& buffer, std::string_view code,
 void writeGeometryRecord(const RecordFolder& folder, ElementHandleCR element,
                          const bvector<PolyfaceHeaderPtr>& meshes) {
   ScratchText buffer;
-  writeRecordText(folder, "geo.json",
-                  geometryRecordText(buffer.Text(), folder.code, geometryLook(element), meshes));
+  writeRecordText(
+      folder, "geo.json",
+      geometryRecordText(buffer.Text(), RecordTextWriter::Text::Quoted(folder.quotedCode),
+                         geometryLook(element), meshes));
 }
 
 void writeGeometryRecord(const WString& elementFolder, ElementHandleCR element,

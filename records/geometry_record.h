@@ -8,6 +8,7 @@
 #include "host/element_handle.h"
 #include "host/polyface.h"
 #include "host/wstring.h"
+#include "records/record_text_writer.h"
 
 // Writes elementFolder\geo.json for element from its facet sets (points in model
 // coordinates, one-based signed indices, three per face and a terminator). The meshes stay
@@ -29,6 +30,6 @@ GeometryLook geometryLook(ElementHandleCR element);
 
 // The record's text with the element code code, straight from the facet sets, written in
 // the storage of buffer (see RecordTextWriter). The text lives as long as buffer is untouched.
-std::string_view geometryRecordText(std::string& buffer, std::string_view code,
+std::string_view geometryRecordText(std::string& buffer, RecordTextWriter::Text code,
                                     const GeometryLook& look,
                                     const bvector<PolyfaceHeaderPtr>& meshes);

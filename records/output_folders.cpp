@@ -6,6 +6,7 @@
 #include "host/dgn_model.h"
 #include "host/file_name.h"
 #include "records/base.h"
+#include "records/record_text_writer.h"
 
 namespace {
 
@@ -112,6 +113,11 @@ ModelFolderNamer::ModelFolderNamer(const WString& mainFolder, const DgnModel& mo
   m_pathPrefix.append(m_namePrefix);
   m_localePrefix = localeText(m_pathPrefix.c_str());
   m_codePrefix = localeText(m_namePrefix.c_str());
+  // The quoted code is the quoted prefix, the id's digits (which need no escape) and a closing
+  // quote. No zero byte can end the written string early: the prefix has none, as characters
+  // below U+0020 became "_".
+  m_quotedCodePrefix = RecordTextWriter::Quote(m_codePrefix);
+  m_quotedCodePrefix.pop_back();
 }
 
 void ModelFolderNamer::Name(ElementId id, RecordFolder& folder) const {
@@ -121,6 +127,7 @@ void ModelFolderNamer::Name(ElementId id, RecordFolder& folder) const {
   appendAscii(folder.path, idText);
   folder.localePath.assign(m_localePrefix).append(idText);
   folder.code.assign(m_codePrefix).append(idText);
+  folder.quotedCode.assign(m_quotedCodePrefix).append(idText).push_back('"');
 }
 
 void getElementCode(WCharCP elementFolderPath, AString& code) {

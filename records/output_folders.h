@@ -44,16 +44,17 @@ class ModelFolderNamer {
   ModelFolderNamer(const WString& mainFolder, const DgnModel& model);
 
   // Fills folder (whose buffers are reused from element to element) with the path, locale
-  // path and element code of the folder of the element with that id: the same path that
-  // createElementFolder gives, the code that getElementCode gives of it.
+  // path, element code and quoted code of the folder of the element with that id: the same
+  // path that createElementFolder gives, the code that getElementCode gives of it.
   void Name(ElementId id, RecordFolder& folder) const;
 
   // The part of every folder name that the model gives, the same for all of its elements.
   const WString& NamePrefix() const { return m_namePrefix; }
 
  private:
-  WString m_namePrefix;    // "<file name and extension> - <model name> - ", made safe
-  WString m_pathPrefix;    // <main output folder>\<name prefix>
-  AString m_localePrefix;  // the path prefix as locale text
-  AString m_codePrefix;    // the name prefix as locale text
+  WString m_namePrefix;            // "<file name and extension> - <model name> - ", made safe
+  WString m_pathPrefix;            // <main output folder>\<name prefix>
+  AString m_localePrefix;          // the path prefix as locale text
+  AString m_codePrefix;            // the name prefix as locale text
+  std::string m_quotedCodePrefix;  // the code prefix as the records write it, less its end quote
 };

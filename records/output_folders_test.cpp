@@ -12,6 +12,7 @@
 
 #include "host/dgn_model.h"
 #include "records/base.h"
+#include "records/record_text_writer.h"
 #include "testing/seed.h"
 #include "testing/test_support.h"
 
@@ -148,6 +149,7 @@ TEST_F(ElementFolderTest, MakesOneSafeFolderNameInsideTheMainFolder) {
     EXPECT_EQ(m_namer.path, folder) << c.name;
     EXPECT_EQ(m_namer.localePath, localeText(folder.c_str())) << c.name;
     EXPECT_EQ(m_namer.code, code) << c.name;
+    EXPECT_EQ(m_namer.quotedCode, RecordTextWriter::Quote(code)) << c.name;
   }
 }
 

@@ -98,6 +98,21 @@ char* quoted(char* at, std::string_view first, std::string_view second = {}) {
   return at;
 }
 
+// Writes text as a string at at (room for 2 + 6 * its size bytes, or its size when quoted);
+// returns the end.
+char* putString(char* at, const RecordTextWriter::Text& text) {
+  if (text.quoted()) {
+    std::memcpy(at, text.text().data(), text.text().size());
+    return at + text.text().size();
+  }
+  return text.plain() ? copiedQuoted(at, text.text()) : quoted(at, text.text());
+}
+
+// The room putString needs for text.
+size_t stringRoom(const RecordTextWriter::Text& text) {
+  return text.quoted() ? text.text().size() : 2 + 6 * text.text().size();
+}
+
 // The 17 significant digits of a, a positive finite double from 1e-5 up to 1e15, rounded
 // as printf rounds them (to nearest, a tie to even), with the decimal exponent of the first:
 // a is about digits x 10^(exponent - 16). Exact: a = m x 2^e with m below 2^53 and e from
@@ -329,11 +344,11 @@ void RecordTextWriter::Key(Text key) {
   Level& level = m_levels[m_depth - 1];
   Open(level);
   // One reservation: a comma, the line, the quoted key and " : ".
-  char* at = Reserve(1 + kLineRoom + m_indent + 2 + 6 * key.text().size() + 3);
+  char* at = Reserve(1 + kLineRoom + m_indent + stringRoom(key) + 3);
   if (level.hasEntry) *at++ = ',';
   level.hasEntry = true;
   at = PutLine(at);
-  at = key.plain() ? copiedQuoted(at, key.text()) : quoted(at, key.text());
+  at = putString(at, key);
   std::memcpy(at, " : ", 3);
   Commit(at + 3);
 }
@@ -372,13 +387,36 @@ char* RecordTextWriter::ScalarAt(size_t room) {
   return at + 2 + m_indent;
 }
 
-void RecordTextWriter::String(Text text) {
-  if (text.plain()) return Commit(copiedQuoted(ScalarAt(2 + text.text().size()), text.text()));
-  Commit(quoted(ScalarAt(2 + 6 * text.text().size()), text.text()));
+void RecordTextWriter::String(Text text) { Commit(putString(ScalarAt(stringRoom(text)), text)); }
+
+// A quoted second text follows the first in place of its closing quote, unless a zero byte
+// ended the string within the first.
+void RecordTextWriter::String(Text first, Text second) {
+  if (first.quoted() || (second.quoted() && second.text().size() < 2))
+    throw std::logic_error("joined record texts: the first given quoted, or a bad quoted text");
+  char* at = ScalarAt(stringRoom(first) + stringRoom(second));
+  if (!second.quoted()) return Commit(quoted(at, first.text(), second.text()));
+  *at++ = '"';
+  bool ended = false;
+  if (first.plain()) {
+    std::memcpy(at, first.text().data(), first.text().size());
+    at += first.text().size();
+  } else {
+    at = escaped(at, first.text(), ended);
+  }
+  if (ended) {
+    *at++ = '"';
+    return Commit(at);
+  }
+  const std::string_view rest = second.text().substr(1);  // the second less its opening quote
+  std::memcpy(at, rest.data(), rest.size());
+  Commit(at + rest.size());
 }
 
-void RecordTextWriter::String(std::string_view first, std::string_view second) {
-  Commit(quoted(ScalarAt(2 + 6 * (first.size() + second.size())), first, second));
+std::string RecordTextWriter::Quote(std::string_view text) {
+  std::string out(2 + 6 * text.size(), '\0');
+  out.resize(static_cast<size_t>(quoted(out.data(), text) - out.data()));
+  return out;
 }
 
 void RecordTextWriter::Integer(int64_t value) {

@@ -35,18 +35,28 @@ class RecordTextWriter {
   void EndArray();
   // A key or string as the writer takes it. A literal is looked at when the program is
   // built: one that holds nothing to escape, as the records' own keys and names do, is then
-  // written by a plain copy rather than looked at byte by byte for every record.
+  // written by a plain copy rather than looked at byte by byte for every record. A text that
+  // several records write, such as an element's code, can be quoted once (Quote) and then
+  // given in that form, which is copied as it stands.
   class Text {
    public:
     template <size_t N>
     consteval Text(const char (&literal)[N])  // NOLINT: literals convert implicitly
-        : m_text(literal, lengthToZero(literal, N)), m_plain(isPlain(m_text)) {}
+        : m_text(literal, lengthToZero(literal, N)),
+          m_form(isPlain(m_text) ? Form::Plain : Form::Any) {}
     Text(std::string_view text) : m_text(text) {}    // NOLINT
     Text(const std::string& text) : m_text(text) {}  // NOLINT
+    // A text in the form Quote gives, quotes included.
+    static Text Quoted(std::string_view quoted) { return Text(quoted, Form::Quoted); }
+
+    // The text, or for the quoted form the quoted text.
     std::string_view text() const { return m_text; }
-    bool plain() const { return m_plain; }  // true only for a literal known to need no escape
+    bool plain() const { return m_form == Form::Plain; }  // a literal with nothing to escape
+    bool quoted() const { return m_form == Form::Quoted; }
 
    private:
+    enum class Form : uint8_t { Any, Plain, Quoted };
+    Text(std::string_view text, Form form) : m_text(text), m_form(form) {}
     static constexpr size_t lengthToZero(const char* text, size_t size) {
       size_t length = 0;
       while (length + 1 < size && text[length] != 0) ++length;
@@ -58,14 +68,16 @@ class RecordTextWriter {
       return true;
     }
     std::string_view m_text;
-    bool m_plain = false;
+    Form m_form = Form::Any;
   };
+  // text as String writes it, quotes included, for Text::Quoted.
+  static std::string Quote(std::string_view text);
 
   void Key(Text key);
 
   // Scalars. A string is written up to its first zero byte.
   void String(Text text);
-  void String(std::string_view first, std::string_view second);  // the two texts joined
+  void String(Text first, Text second);  // the two texts joined
   void Integer(int64_t value);
   void Unsigned(uint64_t value);
   void Real(double value);

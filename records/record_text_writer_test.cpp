@@ -81,9 +81,20 @@ TEST(RecordTextWriterTest, WritesStringsOfAnyLengthAsTheDocumentPathDoes) {
     const std::string expected = toRecordText(Json::Value(text.c_str()));
     ASSERT_EQ(writer.Finish(), expected) << text;
     const size_t cut = random() % (text.size() + 1);
+    const std::string_view first = std::string_view(text).substr(0, cut);
+    const std::string_view second = std::string_view(text).substr(cut);
     RecordTextWriter joined(buffer);
-    joined.String(std::string_view(text).substr(0, cut), std::string_view(text).substr(cut));
+    joined.String(first, second);
     ASSERT_EQ(joined.Finish(), expected) << text << " cut at " << cut;
+    // The same texts given in their quoted forms, whole and as the second of two.
+    using Text = RecordTextWriter::Text;
+    RecordTextWriter quoted(buffer);
+    quoted.String(Text::Quoted(RecordTextWriter::Quote(text)));
+    ASSERT_EQ(quoted.Finish(), expected) << text;
+    const std::string quotedSecond = RecordTextWriter::Quote(second);
+    RecordTextWriter joinedQuoted(buffer);
+    joinedQuoted.String(first, Text::Quoted(quotedSecond));
+    ASSERT_EQ(joinedQuoted.Finish(), expected) << text << " cut at " << cut;
   }
 }
 
@@ -107,6 +118,12 @@ TEST(RecordTextWriterTest, WritesLiteralsAsTheirTexts) {
   both("quote\"d", "back\\slash", "quote\"d", "back\\slash");
   both("tab\tbed", "line\nbreak\x01", "tab\tbed", "line\nbreak\x01");
   both("cut\0here", "ends\0at zero", "cut", "ends");
+  both("key", RecordTextWriter::Text::Quoted(R"("a\"b")"), "key", "a\"b");
+  {
+    RecordTextWriter writer(buffer);
+    writer.String("componentGeoes/", RecordTextWriter::Text::Quoted(R"("S - M - 7")"));
+    EXPECT_EQ(writer.Finish(), R"("componentGeoes/S - M - 7")");
+  }
   EXPECT_TRUE(RecordTextWriter::Text("plain").plain());
   EXPECT_FALSE(RecordTextWriter::Text("quote\"d").plain());
   EXPECT_FALSE(RecordTextWriter::Text(std::string_view("plain")).plain());
