@@ -99,7 +99,11 @@ class RecordTextWriter {
     size_t i = 0;
     if (!level.hasEntry) at = put(lead.PutFirst(at), i++);
     level.hasEntry = true;
-    for (; i < count; ++i) at = put(lead.Put(at), i);
+    if (lead.size <= EntryLead::kPiece) {  // the usual shallow entries: one test, not one each
+      for (; i < count; ++i) at = put(lead.PutShort(at), i);
+    } else {
+      for (; i < count; ++i) at = put(lead.Put(at), i);
+    }
     Commit(at);
   }
   // The forms of Real and Unsigned, for Entries: at must have room for kRealRoom and
@@ -182,10 +186,12 @@ class RecordTextWriter {
     explicit EntryLead(size_t indent);
     char* PutFirst(char* at) const;  // the lead without its comma
     char* Put(char* at) const {
-      if (size <= kPiece)
-        std::memcpy(at, bytes, kPiece);  // a fixed size: a few moves, no call
-      else
-        std::memcpy(at, bytes, size);
+      if (size <= kPiece) return PutShort(at);
+      std::memcpy(at, bytes, size);
+      return at + size;
+    }
+    char* PutShort(char* at) const {  // for a lead of at most kPiece bytes
+      std::memcpy(at, bytes, kPiece);  // a fixed size: a few moves, no call
       return at + size;
     }
     static constexpr size_t kPiece = 16;  // copied whole for the usual shallow entries
