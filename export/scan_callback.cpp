@@ -79,9 +79,12 @@ void writeRecords(ExportScan& scan, ElementHandleCR element,
 int exportElement(ElementRefBase* elementRef, CallbackArgP argument, ScanCriteria* criteria) {
   ElementHandle element(elementRef, criteria->GetModelRef());
   IFacetOptionsPtr options = createExportFacetOptions();
-  bvector<PolyfaceHeaderPtr> meshes;
   ExportScan& scan = *static_cast<ExportScan*>(argument);
+  // The list is the export's, so that its room serves every element; the facet sets
+  // themselves are released, last to first, as soon as the element is written.
+  bvector<PolyfaceHeaderPtr>& meshes = scan.meshes;
   if (collectMeshes(meshes, element, options.get())) writeRecords(scan, element, meshes);
+  while (!meshes.empty()) meshes.pop_back();
   mdlStatus_updateTask(++scan.elementsDone);
   return 0;
 }

@@ -46,9 +46,10 @@ struct ExportScan {
   std::unique_ptr<ModelFolderNamer> namer;            // names namedModel's element folders
   FolderClaims::PrefixClaims* modelClaims = nullptr;  // the claims of namer's prefix
   RecordFolder folder;                                // the element's folder, refilled each time
-  int64_t elementsDone = 0;                           // elements the scans went through
-  int64_t elementsWritten = 0;                        // elements whose records were written
-  int64_t foldersWritten = 0;                         // element folders made
+  bvector<PolyfaceHeaderPtr> meshes;  // the element's facet sets, emptied after each element
+  int64_t elementsDone = 0;           // elements the scans went through
+  int64_t elementsWritten = 0;        // elements whose records were written
+  int64_t foldersWritten = 0;         // element folders made
 };
 
 // The element scan callback. argument is the export's ExportScan, owned by the export
