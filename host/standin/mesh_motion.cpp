@@ -120,6 +120,41 @@ DVec3d IdentityNormal(const DVec3d& n) {
   return UnitNormal(Pair{n.x + zero, n.y + zero}, n.z + zero, 1.0);
 }
 
+// IdentityNormal for every normal; where SSE2 is there, two at a time, each lane with
+// IdentityNormal's operations in its order. A pair with a zero-length normal in it is left to
+// IdentityNormal.
+void TurnNormalsByIdentity(bvector<DVec3d>& normals) {
+  size_t i = 0;
+#ifdef __SSE2__
+  double* values = reinterpret_cast<double*>(normals.data());
+  const __m128d sign = _mm_set1_pd(-0.0), one = _mm_set1_pd(1.0), zero = _mm_setzero_pd();
+  for (; i + 2 <= normals.size(); i += 2) {
+    double* pair = values + 3 * i;  // x1 y1 z1 x2 y2 z2
+    const __m128d a = _mm_loadu_pd(pair), b = _mm_loadu_pd(pair + 2), c = _mm_loadu_pd(pair + 4);
+    __m128d x = _mm_shuffle_pd(a, b, 2), y = _mm_shuffle_pd(a, c, 1), z = _mm_shuffle_pd(b, c, 2);
+    const __m128d signs = _mm_and_pd(_mm_and_pd(_mm_and_pd(x, y), z), sign);
+    x = _mm_add_pd(x, signs);
+    y = _mm_add_pd(y, signs);
+    z = _mm_add_pd(z, signs);
+    const __m128d length =
+        _mm_sqrt_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(x, x), _mm_mul_pd(y, y)), _mm_mul_pd(z, z)));
+    if (_mm_movemask_pd(_mm_cmpeq_pd(length, zero)) != 0) {
+      normals[i] = IdentityNormal(normals[i]);
+      normals[i + 1] = IdentityNormal(normals[i + 1]);
+      continue;
+    }
+    const __m128d scale = _mm_div_pd(one, length);
+    x = _mm_mul_pd(x, scale);
+    y = _mm_mul_pd(y, scale);
+    z = _mm_mul_pd(z, scale);
+    _mm_storeu_pd(pair, _mm_shuffle_pd(x, y, 0));
+    _mm_storeu_pd(pair + 2, _mm_shuffle_pd(z, x, 2));
+    _mm_storeu_pd(pair + 4, _mm_shuffle_pd(y, z, 3));
+  }
+#endif
+  for (; i < normals.size(); ++i) normals[i] = IdentityNormal(normals[i]);
+}
+
 constexpr double kIdentity[3][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}};
 
 static_assert(sizeof(DPoint3d) == 3 * sizeof(double), "points are read as runs of doubles");
@@ -156,7 +191,7 @@ void MoveMeshByIdentity(bvector<DPoint3d>& points, bvector<DVec3d>& normals) {
   else
     MovePoints(MeshMotion(Transform::FromIdentity()), points);
   if (AllFinite(reinterpret_cast<const double*>(normals.data()), 3 * normals.size())) {
-    for (DVec3d& normal : normals) normal = IdentityNormal(normal);
+    TurnNormalsByIdentity(normals);
   } else {
     TurnNormals(MeshMotion(Transform::FromIdentity()), normals);
   }
