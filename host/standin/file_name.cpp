@@ -126,11 +126,7 @@ BeFileNameStatus BeFileName::BeDeleteFile(WCharCP path) {
                                                           : BeFileNameStatus::FileNotFound;
 }
 
-struct BeFile::Impl {
-  std::unique_ptr<host::WritableFile> file;
-};
-
-BeFile::BeFile() : m_impl(std::make_unique<Impl>()) {}
+BeFile::BeFile() = default;
 BeFile::~BeFile() { Close(); }
 
 BeFileStatus BeFile::Create(const char* narrowName) {
@@ -151,7 +147,7 @@ BeFileStatus BeFile::Create(const char* narrowName) {
     if (host::LastComponentIsRefused(wide)) return BeFileStatus::AccessViolation;
   }
   Close();
-  return host::CurrentFileSystem().NewWritableFile(local, &m_impl->file).ok()
+  return host::CurrentFileSystem().NewWritableFile(local, &m_file).ok()
              ? BeFileStatus::Success
              : BeFileStatus::AccessViolation;
 }
@@ -164,17 +160,17 @@ BeFileStatus BeFile::Create(WCharCP name) {
 
 BeFileStatus BeFile::Write(uint32_t* written, const void* data, uint32_t size) {
   if (written) *written = 0;
-  if (!m_impl->file) return BeFileStatus::AccessViolation;
-  if (!m_impl->file->Append(std::string_view(static_cast<const char*>(data), size)).ok())
+  if (!m_file) return BeFileStatus::AccessViolation;
+  if (!m_file->Append(std::string_view(static_cast<const char*>(data), size)).ok())
     return BeFileStatus::WriteError;
   if (written) *written = size;
   return BeFileStatus::Success;
 }
 
 BeFileStatus BeFile::Close() {
-  if (!m_impl || !m_impl->file) return BeFileStatus::Success;
-  bool ok = m_impl->file->Close().ok();
-  m_impl->file.reset();
+  if (!m_file) return BeFileStatus::Success;
+  bool ok = m_file->Close().ok();
+  m_file.reset();
   return ok ? BeFileStatus::Success : BeFileStatus::WriteError;
 }
 

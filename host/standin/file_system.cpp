@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 namespace host {
 
@@ -44,36 +45,58 @@ class ScopedFd {
   int m_fd;
 };
 
-class LocalWritableFile : public WritableFile {
+// A file being written, with its path kept for the messages of failures. The path's text
+// lives in the same allocation, just after the object, so that a file costs one allocation
+// (the export opens thousands); Make is the only way to create one.
+class LocalWritableFile final : public WritableFile {
  public:
-  LocalWritableFile(int fd, std::string path) : m_fd(fd), m_path(std::move(path)) {}
+  static std::unique_ptr<WritableFile> Make(int fd, const std::string& path) {
+    void* block = ::operator new(sizeof(LocalWritableFile) + path.size());
+    std::memcpy(static_cast<char*>(block) + sizeof(LocalWritableFile), path.data(), path.size());
+    return std::unique_ptr<WritableFile>(new (block) LocalWritableFile(fd, path.size()));
+  }
+  // The block that Make took, with the path in it.
+  static void operator delete(void* block) { ::operator delete(block); }
+
   ~LocalWritableFile() override { Close(); }
+  LocalWritableFile(const LocalWritableFile&) = delete;
+  LocalWritableFile& operator=(const LocalWritableFile&) = delete;
 
   FileStatus Append(std::string_view data) override {
     while (!data.empty()) {
       ssize_t n = ::write(m_fd, data.data(), data.size());
       if (n < 0 && errno == EINTR) continue;
-      if (n < 0) return fromErrno("write", m_path);
-      if (n == 0) return FileStatus::Error(ENOSPC, "write", m_path);
+      if (n < 0) return fromErrno("write", path());
+      if (n == 0) return FileStatus::Error(ENOSPC, "write", path());
       data.remove_prefix(static_cast<size_t>(n));
     }
     return FileStatus::Ok();
   }
 
   FileStatus Sync() override {
-    return ::fsync(m_fd) == 0 ? FileStatus::Ok() : fromErrno("fsync", m_path);
+    return ::fsync(m_fd) == 0 ? FileStatus::Ok() : fromErrno("fsync", path());
   }
 
   FileStatus Close() override {
     if (m_fd < 0) return FileStatus::Ok();
     int rc = ::close(m_fd);
     m_fd = -1;
-    return rc == 0 ? FileStatus::Ok() : fromErrno("close", m_path);
+    return rc == 0 ? FileStatus::Ok() : fromErrno("close", path());
   }
 
  private:
+  LocalWritableFile(int fd, size_t pathSize) : m_fd(fd), m_pathSize(pathSize) {}
+
+  // Made only for a message; errno is kept across the copy.
+  std::string path() const {
+    const int saved = errno;
+    std::string text(reinterpret_cast<const char*>(this + 1), m_pathSize);
+    errno = saved;
+    return text;
+  }
+
   int m_fd;
-  std::string m_path;
+  size_t m_pathSize;
 };
 
 FileStatus removeTreeAt(const std::string& path) {
@@ -151,7 +174,7 @@ class LocalFileSystemImpl : public FileSystem {
     file->reset();
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) return fromErrno("create", path);
-    *file = std::make_unique<LocalWritableFile>(fd, path);
+    *file = LocalWritableFile::Make(fd, path);
     return FileStatus::Ok();
   }
   // Opened without blocking, so that a pipe with no writer can't hang the host; the kind is

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
 
 #include <random>
 #include <string>
@@ -119,6 +124,34 @@ TEST(FileSystemTest, ReadsOnlyRegularFilesWithinTheLimit) {
   std::string contents;
   EXPECT_TRUE(LocalFileSystem().ReadFile(big, &contents, 100).ok());
   EXPECT_EQ(contents.size(), 100u);
+}
+
+// A written file keeps its path for the messages of its failures: paths of every length
+// (short ones and ones far longer than a string keeps inline) are named in full. Writes to
+// a link to /dev/full fail with ENOSPC; the same names as plain files take the bytes.
+TEST(FileSystemTest, WritableFilesNameTheirWholePathWhenTheyFail) {
+  test_support::TempFolder folder;
+  for (size_t length : {1u, 7u, 15u, 16u, 40u, 200u}) {
+    const std::string name =
+        std::string(length - 1, 'n') + "\xc3\xa9";  // ends in a two-byte letter
+    const std::string full = folder.Path() + "/" + name;
+    SCOPED_TRACE(full);
+    ASSERT_EQ(::symlink("/dev/full", (full + ".full").c_str()), 0);
+    std::unique_ptr<WritableFile> file;
+    ASSERT_TRUE(LocalFileSystem().NewWritableFile(full + ".full", &file).ok());
+    const FileStatus failed = file->Append("bytes");
+    EXPECT_EQ(failed.code(), ENOSPC);
+    EXPECT_EQ(failed.message(), "write " + full + ".full: " + std::strerror(ENOSPC));
+    EXPECT_TRUE(file->Close().ok());
+
+    ASSERT_TRUE(LocalFileSystem().NewWritableFile(full, &file).ok());
+    EXPECT_TRUE(file->Append(name).ok());
+    EXPECT_TRUE(file->Close().ok());
+    file.reset();
+    std::string contents;
+    EXPECT_TRUE(LocalFileSystem().ReadFile(full, &contents).ok());
+    EXPECT_EQ(contents, name);
+  }
 }
 
 TEST(FileSystemTest, CreateDirectoriesMakesEveryMissingParentOnce) {

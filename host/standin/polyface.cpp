@@ -8,6 +8,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "standin/mesh_motion.h"
+
 IFacetOptionsPtr IFacetOptions::Create() { return IFacetOptionsPtr(new IFacetOptions()); }
 
 namespace {
@@ -108,67 +110,10 @@ void ReverseFace(int32_t* face, size_t count) {
   }
 }
 
-// How a transform moves points and turns normals, worked out once for all of a mesh's points
-// and normals. Normals follow the inverse transpose of the linear part, so that they stay
-// perpendicular to the moved faces; the cofactor matrix is that inverse scaled by the
-// determinant. A singular linear part turns normals by the linear part itself. The matrices
-// are copies, held where no store to a point or normal can reach them, so that they stay in
-// registers over the loops.
-class MeshMotion {
- public:
-  explicit MeshMotion(const Transform& transform) {
-    const auto& form = transform.form3d;
-    std::copy(&form[0][0], &form[0][0] + 12, &m[0][0]);
-    double c[3][3];
-    for (int row = 0; row < 3; ++row) {
-      for (int col = 0; col < 3; ++col) {
-        int r1 = (row + 1) % 3, r2 = (row + 2) % 3, c1 = (col + 1) % 3, c2 = (col + 2) % 3;
-        c[row][col] = m[r1][c1] * m[r2][c2] - m[r1][c2] * m[r2][c1];
-      }
-    }
-    const double det = m[0][0] * c[0][0] + m[0][1] * c[0][1] + m[0][2] * c[0][2];
-    for (int row = 0; row < 3; ++row)
-      for (int col = 0; col < 3; ++col) turn[row][col] = det == 0 ? m[row][col] : c[row][col];
-    sign = det < 0 ? -1.0 : 1.0;
-    for (int col = 0; col < 4; ++col) pointXY[col] = Pair{m[0][col], m[1][col]};
-    for (int col = 0; col < 3; ++col) normalXY[col] = Pair{turn[0][col], turn[1][col]};
-  }
-
-  // The same sums in the same order as Transform::Multiply; x and y are worked out side by
-  // side, each with its own row's operations.
-  DPoint3d Point(const DPoint3d& p) const {
-    const Pair xy = pointXY[0] * p.x + pointXY[1] * p.y + pointXY[2] * p.z + pointXY[3];
-    return {xy[0], xy[1], m[2][0] * p.x + m[2][1] * p.y + m[2][2] * p.z + m[2][3]};
-  }
-
-  // A unit normal (a zero one stays zero), flipped under a mirroring transform.
-  DVec3d Normal(const DVec3d& normal) const {
-    const Pair xy = normalXY[0] * normal.x + normalXY[1] * normal.y + normalXY[2] * normal.z;
-    const double z = turn[2][0] * normal.x + turn[2][1] * normal.y + turn[2][2] * normal.z;
-    double length = std::sqrt(xy[0] * xy[0] + xy[1] * xy[1] + z * z);
-    if (length == 0) return {xy[0], xy[1], z};
-    double scale = sign / length;
-    const Pair scaled = xy * scale;
-    return {scaled[0], scaled[1], z * scale};
-  }
-
- private:
-  // Two doubles operated on together, lane by lane, each lane rounding as a double alone.
-  using Pair = double __attribute__((vector_size(16)));
-
-  double m[3][4];
-  double turn[3][3];  // the cofactor matrix, or the linear part when that is singular
-  Pair pointXY[4];    // the columns of m's first two rows
-  Pair normalXY[3];   // the columns of turn's first two rows
-  double sign;        // -1 under a mirror
-};
-
 }  // namespace
 
 void PolyfaceHeader::Transform(const ::Transform& transform, bool reverseIndicesIfMirrored) {
-  const MeshMotion motion(transform);
-  for (DPoint3d& point : m_points) point = motion.Point(point);
-  for (DVec3d& normal : m_normals) normal = motion.Normal(normal);
+  host::MoveMesh(transform, m_points, m_normals);
   if (!reverseIndicesIfMirrored || !transform.IsMirror()) return;
   if (m_numPerFace > 0) {
     size_t block = static_cast<size_t>(m_numPerFace);

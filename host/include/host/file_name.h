@@ -8,6 +8,10 @@
 
 #include "host/wstring.h"
 
+namespace host {
+class WritableFile;
+}  // namespace host
+
 enum class BeFileNameStatus : int {
   Success = 0,
   IllegalName = 1,
@@ -84,6 +88,5 @@ class BeFile {
   static BeFileStatus ReadEntireFile(std::string& contents, WCharCP name);
 
  private:
-  struct Impl;
-  std::unique_ptr<Impl> m_impl;
+  std::unique_ptr<host::WritableFile> m_file;  // the open file; null before Create, after Close
 };
