@@ -130,6 +130,7 @@ TEST(FileSystemTest, ReadsOnlyRegularFilesWithinTheLimit) {
 // (short ones and ones far longer than a string keeps inline) are named in full. Writes to
 // a link to /dev/full fail with ENOSPC; the same names as plain files take the bytes.
 TEST(FileSystemTest, WritableFilesNameTheirWholePathWhenTheyFail) {
+  if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no writable /dev/full here";
   test_support::TempFolder folder;
   for (size_t length : {1u, 7u, 15u, 16u, 40u, 200u}) {
     const std::string name =
