@@ -190,7 +190,7 @@ class RecordTextWriter {
       std::memcpy(at, bytes, size);
       return at + size;
     }
-    char* PutShort(char* at) const {  // for a lead of at most kPiece bytes
+    char* PutShort(char* at) const {   // for a lead of at most kPiece bytes
       std::memcpy(at, bytes, kPiece);  // a fixed size: a few moves, no call
       return at + size;
     }
