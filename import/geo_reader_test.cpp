@@ -97,13 +97,15 @@ std::vector<double> bitsOf(const char* numbers) {
   return record.positions.values;
 }
 
-// Numbers become the doubles that Json::Reader gives them: integers through 64 bits, beyond
-// that and for reals the correctly rounded double.
+// Numbers become the doubles that Json::Reader gives them: integers through 64 bits (an
+// unsigned one beyond 2^53 as the reader's document makes it), beyond that and for reals the
+// correctly rounded double. Random unsigned integers of every width agree with the reader.
 TEST(GeoReaderTest, NumbersGetJsonReadersValuesBitForBit) {
   const std::vector<double> values = bitsOf(
       "0.1, -0.0, 18446744073709551615, 18446744073709551616, -9223372036854775808, "
       "-9223372036854775809, 9007199254740993, 2.2250738585072011e-308, 4e-320, 1e-400, "
-      "123456789012345678901234567890, 0.30000000000000004, 1.7976931348623157e308");
+      "123456789012345678901234567890, 0.30000000000000004, 1.7976931348623157e308, "
+      "50196078431372549");
   const double expected[] = {0.1,
                              -0.0,
                              18446744073709551615.0,
@@ -116,10 +118,17 @@ TEST(GeoReaderTest, NumbersGetJsonReadersValuesBitForBit) {
                              0.0,
                              1.2345678901234568e29,
                              0.30000000000000004,
-                             1.7976931348623157e308};
+                             1.7976931348623157e308,
+                             50196078431372544.0};  // the reader's, a step below the nearest
   ASSERT_EQ(values.size(), std::size(expected));
   for (size_t i = 0; i < values.size(); ++i)
     EXPECT_EQ(std::memcmp(&values[i], &expected[i], sizeof(double)), 0) << "entry " << i;
+  std::mt19937_64 random(53);
+  for (int i = 0; i < 20000; ++i) {
+    const uint64_t value = random() >> (random() % 33);
+    const std::string text = R"({"colors" : [)" + std::to_string(value) + "]}";
+    ASSERT_EQ(geo_check::differenceFromReader(text), "") << text;
+  }
 }
 
 TEST(GeoReaderTest, ReadsTheListsAsTheImportDoes) {

@@ -50,6 +50,14 @@ void push(const Target& target, double value, int32_t index, bool fits) {
   }
 }
 
+// The double Json::Reader's document gives an unsigned integer: made from its upper bits
+// and then its lowest, so that beyond 2^53 it can lie one step from the correctly rounded
+// double (50196078431372549 gives ...544, not ...552). The import reads what the reader reads.
+double readerDoubleOf(uint64_t value) {
+  return static_cast<double>(static_cast<int64_t>(value / 2)) * 2.0 +
+         static_cast<double>(static_cast<int64_t>(value & 1));
+}
+
 void pushNumber(const Target& target, const Number& number) {
   switch (number.kind) {
     case Number::Kind::Int: {
@@ -59,7 +67,7 @@ void pushNumber(const Target& target, const Number& number) {
       return;
     }
     case Number::Kind::UInt:  // above the 32-bit range whenever the kind is UInt
-      push(target, static_cast<double>(number.u), 0, false);
+      push(target, readerDoubleOf(number.u), 0, false);
       return;
     case Number::Kind::Real: {
       double truncated = std::trunc(number.d);
