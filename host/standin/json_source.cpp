@@ -1,7 +1,9 @@
 #include "standin/json_source.h"
 
 #include <charconv>
+#include <cstdint>
 #include <cstring>
+#include <limits>
 
 namespace host::json_source {
 namespace {
@@ -37,9 +39,17 @@ void appendUtf8(uint32_t code, std::string* out) {
 
 [[noreturn]] void unsure() { throw Unsure{}; }
 
+// The document reader keeps a non-negative integer beyond the 32-bit range as unsigned, and
+// makes its double from the upper bits and then the lowest: beyond 2^53 that can lie one step
+// from the correctly rounded double (50196078431372549 gives ...544, not ...552). "-0" is the
+// integer 0 to it, a positive zero. A loaded design holds what the document reader gives it.
 double Number::AsDouble() const {
   if (!integral) return real;
-  return negative ? -static_cast<double>(magnitude) : static_cast<double>(magnitude);
+  if (negative) return magnitude == 0 ? 0.0 : -static_cast<double>(magnitude);
+  if (magnitude <= static_cast<uint64_t>(std::numeric_limits<int32_t>::max()))
+    return static_cast<double>(magnitude);
+  return static_cast<double>(static_cast<int64_t>(magnitude / 2)) * 2.0 +
+         static_cast<double>(static_cast<int64_t>(magnitude & 1));
 }
 
 Source::Source(std::string_view text) : m_at(text.data()), m_end(text.data() + text.size()) {}

@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <json/json.h>
+
 #include <cmath>
+#include <cstring>
+#include <random>
+#include <string>
 
 namespace host::json_source {
 namespace {
@@ -32,6 +37,7 @@ TEST(JsonSourceTest, NumbersOfTheStrictGrammarAreReadAndTheRestLeft) {
       {"42", true, true, 42},
       {"-9223372036854775808", true, true, -9223372036854775808.0},
       {"18446744073709551615", true, true, 18446744073709551615.0},
+      {"50196078431372549", true, true, 50196078431372544.0},  // the document reader's double
       {"1.5", true, false, 1.5},
       {"-2.5e3", true, false, -2500},
       {"1E-2", true, false, 0.01},
@@ -57,6 +63,22 @@ TEST(JsonSourceTest, NumbersOfTheStrictGrammarAreReadAndTheRestLeft) {
   Number negativeZero;
   ASSERT_TRUE(readsNumber("-0.0", &negativeZero));
   EXPECT_TRUE(std::signbit(negativeZero.AsDouble()));
+  // Integers of every width get the document reader's double, bit for bit; "-0" is its
+  // integer 0, a positive zero.
+  Number integralZero;
+  ASSERT_TRUE(readsNumber("-0", &integralZero));
+  EXPECT_FALSE(std::signbit(integralZero.AsDouble()));
+  std::mt19937_64 random(31);
+  for (int i = 0; i < 20000; ++i) {
+    const uint64_t bits = random() >> (random() % 40);
+    const std::string text = (i % 2 ? "-" : "") + std::to_string(bits >> (i % 2));
+    Number number;
+    ASSERT_TRUE(readsNumber(text, &number)) << text;
+    Json::Value document;
+    ASSERT_TRUE(Json::Reader().parse(text, document, false)) << text;
+    const double mine = number.AsDouble(), reader = document.asDouble();
+    ASSERT_EQ(std::memcmp(&mine, &reader, sizeof mine), 0) << text;
+  }
 }
 
 TEST(JsonSourceTest, StringsDecodeTheirEscapesOrAreLeft) {
