@@ -56,7 +56,8 @@ double RandomValue(std::mt19937_64& random, bool finiteOnly) {
 
 template <typename T>
 bool SameBits(const bvector<T>& a, const bvector<T>& b) {
-  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0;
+  return a.size() == b.size() &&
+         (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0);
 }
 
 // The identity's short path against the full matrix sums, bit for bit. Lengths 0 to 8 cover
