@@ -77,25 +77,16 @@ char* escaped(char* at, std::string_view text, bool& ended) {
   return at;
 }
 
-// Writes text, which holds nothing to escape, quoted at at (room for 2 + its size bytes);
-// returns the end.
-char* copiedQuoted(char* at, std::string_view text) {
-  *at++ = '"';
-  std::memcpy(at, text.data(), text.size());
-  at += text.size();
-  *at++ = '"';
-  return at;
-}
-
-// Writes first and then second quoted at at as one string (room for 2 + 6 * their sizes
-// bytes); returns the end.
-char* quoted(char* at, std::string_view first, std::string_view second = {}) {
-  bool ended = false;
-  *at++ = '"';
-  at = escaped(at, first, ended);
-  if (!ended) at = escaped(at, second, ended);
-  *at++ = '"';
-  return at;
+// Writes what text holds inside a string at at (room for 6 * its size bytes, or its size
+// when quoted) and returns the end: a literal with nothing to escape as it stands, a quoted
+// text less its two quotes, any other text escaped, up to its first zero byte, which sets
+// ended.
+char* putInside(char* at, const RecordTextWriter::Text& text, bool& ended) {
+  const std::string_view bytes = text.text();
+  if (!text.quoted() && !text.plain()) return escaped(at, bytes, ended);
+  const std::string_view inside = text.quoted() ? bytes.substr(1, bytes.size() - 2) : bytes;
+  std::memcpy(at, inside.data(), inside.size());
+  return at + inside.size();
 }
 
 // Writes text as a string at at (room for 2 + 6 * its size bytes, or its size when quoted);
@@ -105,7 +96,11 @@ char* putString(char* at, const RecordTextWriter::Text& text) {
     std::memcpy(at, text.text().data(), text.text().size());
     return at + text.text().size();
   }
-  return text.plain() ? copiedQuoted(at, text.text()) : quoted(at, text.text());
+  bool ended = false;
+  *at++ = '"';
+  at = putInside(at, text, ended);
+  *at++ = '"';
+  return at;
 }
 
 // The room putString needs for text.
@@ -389,33 +384,22 @@ char* RecordTextWriter::ScalarAt(size_t room) {
 
 void RecordTextWriter::String(Text text) { Commit(putString(ScalarAt(stringRoom(text)), text)); }
 
-// A quoted second text follows the first in place of its closing quote, unless a zero byte
-// ended the string within the first.
+// The two texts inside one pair of quotes; a zero byte within the first ends the string there.
 void RecordTextWriter::String(Text first, Text second) {
   if (first.quoted() || (second.quoted() && second.text().size() < 2))
     throw std::logic_error("joined record texts: the first given quoted, or a bad quoted text");
   char* at = ScalarAt(stringRoom(first) + stringRoom(second));
-  if (!second.quoted()) return Commit(quoted(at, first.text(), second.text()));
-  *at++ = '"';
   bool ended = false;
-  if (first.plain()) {
-    std::memcpy(at, first.text().data(), first.text().size());
-    at += first.text().size();
-  } else {
-    at = escaped(at, first.text(), ended);
-  }
-  if (ended) {
-    *at++ = '"';
-    return Commit(at);
-  }
-  const std::string_view rest = second.text().substr(1);  // the second less its opening quote
-  std::memcpy(at, rest.data(), rest.size());
-  Commit(at + rest.size());
+  *at++ = '"';
+  at = putInside(at, first, ended);
+  if (!ended) at = putInside(at, second, ended);
+  *at++ = '"';
+  Commit(at);
 }
 
 std::string RecordTextWriter::Quote(std::string_view text) {
   std::string out(2 + 6 * text.size(), '\0');
-  out.resize(static_cast<size_t>(quoted(out.data(), text) - out.data()));
+  out.resize(static_cast<size_t>(putString(out.data(), Text(text)) - out.data()));
   return out;
 }
 
