@@ -81,7 +81,8 @@ char* escaped(char* at, std::string_view text, bool& ended) {
 // when quoted) and returns the end: a literal with nothing to escape as it stands, a quoted
 // text less its two quotes, any other text escaped, up to its first zero byte, which sets
 // ended.
-char* putInside(char* at, const RecordTextWriter::Text& text, bool& ended) {
+[[gnu::always_inline]] inline char* putInside(char* at, const RecordTextWriter::Text& text,
+                                              bool& ended) {
   const std::string_view bytes = text.text();
   if (!text.quoted() && !text.plain()) return escaped(at, bytes, ended);
   const std::string_view inside = text.quoted() ? bytes.substr(1, bytes.size() - 2) : bytes;
