@@ -21,10 +21,13 @@ BentleyStatus MeshProcessor::_ProcessFacets(PolyfaceQueryCR meshData, bool /*isF
 
 IFacetOptions* MeshProcessor::_GetFacetOptionsP() { return m_options; }
 
+void releaseMeshes(bvector<PolyfaceHeaderPtr>& meshes) {
+  while (!meshes.empty()) meshes.pop_back();
+}
+
 bool collectMeshes(bvector<PolyfaceHeaderPtr>& meshes, ElementHandleCR element,
                    IFacetOptions* options) {
-  // Released last to first, as they were taken.
-  while (!meshes.empty()) meshes.pop_back();
+  releaseMeshes(meshes);
   MeshProcessor processor(meshes, options);
   ElementGraphicsOutput::Process(element, processor, nullptr);
   return !meshes.empty();

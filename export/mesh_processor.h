@@ -28,8 +28,11 @@ struct MeshProcessor : IElementGraphicsProcessor {
   IFacetOptions* _GetFacetOptionsP() override;
 };
 
-// Empties meshes, then fills it with the element's facet sets in delivery order, each in
-// model coordinates, faceted with options (null: the host's defaults). True when meshes
+// Empties meshes, releasing its facet sets last to first, as they were taken; its room stays.
+void releaseMeshes(bvector<PolyfaceHeaderPtr>& meshes);
+
+// Empties meshes (releaseMeshes), then fills it with the element's facet sets in delivery order,
+// each in model coordinates, faceted with options (null: the host's defaults). True when meshes
 // holds at least one facet set afterwards.
 bool collectMeshes(bvector<PolyfaceHeaderPtr>& meshes, ElementHandleCR element,
                    IFacetOptions* options);

@@ -84,7 +84,7 @@ int exportElement(ElementRefBase* elementRef, CallbackArgP argument, ScanCriteri
   // themselves are released, last to first, as soon as the element is written.
   bvector<PolyfaceHeaderPtr>& meshes = scan.meshes;
   if (collectMeshes(meshes, element, options.get())) writeRecords(scan, element, meshes);
-  while (!meshes.empty()) meshes.pop_back();
+  releaseMeshes(meshes);
   mdlStatus_updateTask(++scan.elementsDone);
   return 0;
 }
