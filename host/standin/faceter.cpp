@@ -8,6 +8,7 @@
 #include <numbers>
 #include <span>
 
+#include "standin/mesh_motion.h"
 #include "standin/vector_math.h"
 
 namespace host {
@@ -82,11 +83,12 @@ std::vector<Triangle> EarClip(const std::vector<std::array<double, 2>>& flat, do
   return triangles;
 }
 
-// The unit Newell normal of a face given by its one-based signed indices into points; with
-// the count known where it is inlined (a triangle, a quad) the sum is unrolled.
-inline DVec3d FaceNormal(const DPoint3d* points, const int32_t* face, size_t count) {
+// The Newell normal of a face given by its one-based signed indices into points, not yet made
+// a unit vector; with the count known where it is inlined (a triangle, a quad) the sum is
+// unrolled.
+inline DVec3d FaceNewellSum(const DPoint3d* points, const int32_t* face, size_t count) {
   auto at = [&](size_t i) -> const DPoint3d& { return points[std::abs(face[i]) - 1]; };
-  return Normalized(NewellNormal(count, at));
+  return NewellNormal(count, at);
 }
 
 // Builds one facet set face by face.
@@ -140,7 +142,12 @@ class MeshBuilder {
     for (size_t i = 1; i + 1 < face.size(); ++i) AddTriangle(face, {0, i, i + 1});
   }
 
-  PolyfaceHeaderPtr Finish() { return m_mesh; }
+  // The facet set, its normals made unit vectors: all at the end rather than face by face, so
+  // that the square roots and divisions of neighbouring faces overlap.
+  PolyfaceHeaderPtr Finish() {
+    MakeUnitNormals(m_mesh->Normal());
+    return m_mesh;
+  }
 
  private:
   // A triangle's edge that runs from one face point to the next is the face's own edge and
@@ -164,8 +171,8 @@ class MeshBuilder {
   }
 
   // Appends one face and its terminator and, when normals are asked for, its normal: the
-  // unit Newell normal of its points, which must all be in the mesh by then (every shape adds
-  // its points first).
+  // Newell normal of its points, which must all be in the mesh by then (every shape adds its
+  // points first), made a unit vector by Finish.
   void AddIndexedFace(const int32_t* face, size_t count) {
     switch (count) {
       case 3:
@@ -175,7 +182,7 @@ class MeshBuilder {
       default:
         m_mesh->AddIndexedFace(face, count);
         if (m_options.GetNormalsRequired())
-          m_mesh->Normal().push_back(FaceNormal(m_mesh->Point().data(), face, count));
+          m_mesh->Normal().push_back(FaceNewellSum(m_mesh->Point().data(), face, count));
     }
   }
   // The same for a face of Count points, its entries appended here one by one: the lists
@@ -187,7 +194,7 @@ class MeshBuilder {
     for (size_t i = 0; i < Count; ++i) index.push_back(face[i]);
     index.push_back(0);
     if (m_options.GetNormalsRequired())
-      m_mesh->Normal().push_back(FaceNormal(m_mesh->Point().data(), face, Count));
+      m_mesh->Normal().push_back(FaceNewellSum(m_mesh->Point().data(), face, Count));
   }
 
   PolyfaceHeaderPtr m_mesh;

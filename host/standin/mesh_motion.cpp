@@ -10,6 +10,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "standin/vector_math.h"
+
 namespace host {
 namespace {
 
@@ -39,10 +41,14 @@ NormalPair LoadNormals(const double* six) {
 }
 
 // UnitNormal on both lanes, stored over six. False, with nothing stored, when either normal
-// has length 0 (it is to stay as it is), so that the caller makes those two one by one.
+// has length 0 (it is to stay as it is) or a NaN length, so that the caller makes those two
+// one by one: which NaN a product passes on depends on the order of its operands, which only
+// the one-by-one code fixes.
 bool StoreUnitNormals(double* six, const NormalPair& n, double sign) {
   const Pair length = _mm_sqrt_pd(n.x * n.x + n.y * n.y + n.z * n.z);
-  if (_mm_movemask_pd(_mm_cmpeq_pd(length, _mm_setzero_pd())) != 0) return false;
+  const __m128d zeroOrNaN = _mm_or_pd(_mm_cmpeq_pd(length, _mm_setzero_pd()),
+                                      _mm_cmpunord_pd(length, length));
+  if (_mm_movemask_pd(zeroOrNaN) != 0) return false;
   const Pair scale = sign / length;
   const Pair x = n.x * scale, y = n.y * scale, z = n.z * scale;
   _mm_storeu_pd(six, _mm_shuffle_pd(x, y, 0));
@@ -230,6 +236,18 @@ void MoveMeshByIdentity(bvector<DPoint3d>& points, bvector<DVec3d>& normals) {
   } else {
     TurnNormals(MeshMotion(Transform::FromIdentity()), normals);
   }
+}
+
+void MakeUnitNormals(bvector<DVec3d>& normals) {
+  TurnEachNormal(
+      normals, [](const DVec3d& n) { return vector_math::Normalized(n); },
+      []([[maybe_unused]] double* six) {
+#ifdef __SSE2__
+        return StoreUnitNormals(six, LoadNormals(six), 1.0);
+#else
+        return false;
+#endif
+      });
 }
 
 void MoveMesh(const Transform& transform, bvector<DPoint3d>& points, bvector<DVec3d>& normals) {

@@ -25,6 +25,11 @@ bool IsExactIdentity(const Transform& transform);
 // (or normals) with any non-finite coordinate are all moved by the matrix path.
 void MoveMeshByIdentity(bvector<DPoint3d>& points, bvector<DVec3d>& normals);
 
+// Makes every normal a unit vector, with the bits of vector_math::Normalized on each (a zero
+// normal stays zero), two at a time where the processor allows: the square roots and
+// divisions of neighbours then overlap rather than wait on each other.
+void MakeUnitNormals(bvector<DVec3d>& normals);
+
 // MoveMeshByIdentity for the exact identity, else MoveMeshByMatrix.
 void MoveMesh(const Transform& transform, bvector<DPoint3d>& points, bvector<DVec3d>& normals);
 
