@@ -46,8 +46,8 @@ NormalPair LoadNormals(const double* six) {
 // the one-by-one code fixes.
 bool StoreUnitNormals(double* six, const NormalPair& n, double sign) {
   const Pair length = _mm_sqrt_pd(n.x * n.x + n.y * n.y + n.z * n.z);
-  const __m128d zeroOrNaN = _mm_or_pd(_mm_cmpeq_pd(length, _mm_setzero_pd()),
-                                      _mm_cmpunord_pd(length, length));
+  const __m128d zeroOrNaN =
+      _mm_or_pd(_mm_cmpeq_pd(length, _mm_setzero_pd()), _mm_cmpunord_pd(length, length));
   if (_mm_movemask_pd(zeroOrNaN) != 0) return false;
   const Pair scale = sign / length;
   const Pair x = n.x * scale, y = n.y * scale, z = n.z * scale;
