@@ -70,6 +70,11 @@ using PolyfaceHeaderPtr = RefCountedPtr<PolyfaceHeader>;
 // when that base sits at an offset inside the object.
 class PolyfaceHeader : public RefCountedBase, public PolyfaceQuery {
  public:
+  PolyfaceHeader();
+  ~PolyfaceHeader() override;
+  PolyfaceHeader(const PolyfaceHeader&) = delete;
+  PolyfaceHeader& operator=(const PolyfaceHeader&) = delete;
+
   // A new, empty mesh whose faces are terminated by 0.
   static PolyfaceHeaderPtr CreateVariableSizeIndexed();
   // A mesh of faces of numPerFace one-based indices each, without terminators.
