@@ -32,6 +32,8 @@ const char* FileOpName(FileOp op) {
       return "RenameFile";
     case FileOp::SyncDirectory:
       return "SyncDirectory";
+    case FileOp::ReadLink:
+      return "ReadLink";
   }
   return "?";
 }
@@ -193,6 +195,11 @@ FileStatus FaultInjectingFileSystem::RenameFile(const std::string& from, const s
 FileStatus FaultInjectingFileSystem::SyncDirectory(const std::string& path) {
   FileStatus status = Check(FileOp::SyncDirectory, path);
   return status.ok() ? target().SyncDirectory(path) : status;
+}
+
+FileStatus FaultInjectingFileSystem::ReadLink(const std::string& path, std::string* linkTarget) {
+  FileStatus status = Check(FileOp::ReadLink, path);
+  return status.ok() ? target().ReadLink(path, linkTarget) : status;
 }
 
 }  // namespace host::testing

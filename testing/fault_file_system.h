@@ -28,6 +28,7 @@ enum class FileOp {
   RemoveFile,
   RenameFile,
   SyncDirectory,
+  ReadLink,
 };
 const char* FileOpName(FileOp op);
 
@@ -65,6 +66,7 @@ class FaultInjectingFileSystem : public FileSystemWrapper {
   FileStatus RemoveFile(const std::string& path) override;
   FileStatus RenameFile(const std::string& from, const std::string& to) override;
   FileStatus SyncDirectory(const std::string& path) override;
+  FileStatus ReadLink(const std::string& path, std::string* linkTarget) override;
 
  private:
   class File;

@@ -428,20 +428,28 @@ FileStatus writeDurably(FileSystem& files, const std::string& path, const std::s
 }  // namespace
 
 bool SaveDesignFile(const DesignFile& design, const std::string& localPath, std::string* error) {
-  const std::string text = DesignToText(design);
   FileSystem& files = CurrentFileSystem();
-  const std::string temporary = temporaryPathFor(localPath);
-  FileStatus status = writeDurably(files, temporary, text);
-  if (status.ok()) status = files.RenameFile(temporary, localPath);
-  if (!status.ok()) {
-    // The design itself was never touched: only the temporary file goes.
-    files.RemoveFile(temporary);
+  auto leftAsItWas = [&](const FileStatus& status) {
     *error =
         localPath + ": can't save the design, which is left as it was (" + status.message() + ")";
     return false;
+  };
+  // A design reached through a symbolic link is saved into the file the link names, so that
+  // the link stays a link; its temporary file goes beside that file.
+  std::string file;
+  FileStatus status = ResolveLinks(files, localPath, &file);
+  if (!status.ok()) return leftAsItWas(status);
+  const std::string text = DesignToText(design);
+  const std::string temporary = temporaryPathFor(file);
+  status = writeDurably(files, temporary, text);
+  if (status.ok()) status = files.RenameFile(temporary, file);
+  if (!status.ok()) {
+    // The design itself was never touched: only the temporary file goes.
+    files.RemoveFile(temporary);
+    return leftAsItWas(status);
   }
   // The new design is in place; syncing its folder makes the rename survive a power loss.
-  status = files.SyncDirectory(LocalFolderOf(localPath));
+  status = files.SyncDirectory(LocalFolderOf(file));
   if (!status.ok()) {
     *error = localPath + ": the design was saved, but may not survive a power loss (" +
              status.message() + ")";

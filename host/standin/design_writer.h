@@ -24,6 +24,9 @@ void AppendElementText(const Element& element, int indent, std::string* out);
 // the file at localPath is at every moment the old design or the new one. False with *error
 // set when the save fails; the old design is then left byte for byte and no temporary file
 // remains (except when only the final sync of the folder failed, which *error says).
+// When localPath is a symbolic link (or a chain of them), the file it leads to is the one
+// replaced, the same way, and the link stays; a link that leads to nothing or a loop of links
+// fails the save before anything is written.
 bool SaveDesignFile(const DesignFile& design, const std::string& localPath, std::string* error);
 
 }  // namespace host

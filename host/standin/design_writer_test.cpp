@@ -4,15 +4,18 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 
 #include "standin/design_loader.h"
 #include "standin/file_system.h"
+#include "standin/paths.h"
 #include "testing/seed.h"
 
 #include "testing/fault_file_system.h"
@@ -273,6 +276,103 @@ TEST(DesignWriterTest, AFullDiskOrAShortWriteKeepsTheOldDesignOnTheDisk) {
                             std::filesystem::directory_iterator()),
               1)
         << "no temporary file is left";
+  }
+}
+
+// What is below root, each entry by its path under root: "folder", "link to TARGET" or the
+// contents of a file. Links are listed, never followed.
+std::map<std::string, std::string> entriesUnder(const std::string& root) {
+  std::map<std::string, std::string> entries;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+    const std::string name = entry.path().string().substr(root.size() + 1);
+    if (entry.is_symlink())
+      entries[name] = "link to " + std::filesystem::read_symlink(entry.path()).string();
+    else
+      entries[name] = entry.is_directory() ? "folder" : readText(entry.path().string());
+  }
+  return entries;
+}
+
+// A design opened through a symbolic link is saved into the file the link leads to, and the
+// links stay as they were. In every case the folder holds real/Target.dgn and an empty links/;
+// the links are made in order, "@" at the start of a target standing for the folder.
+TEST(DesignWriterTest, SavingThroughSymbolicLinksReplacesTheFileTheyLeadTo) {
+  struct Case {
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> links;  // where, and the target it holds
+    const char* saved;  // the file the save replaces; null when the save is refused
+    const char* why;    // for a refused save, what its error says after the design's path
+  };
+  const Case cases[] = {
+      {"a link holding a full path", {{"Site.dgn", "@/real/Target.dgn"}}, "real/Target.dgn", ""},
+      {"a relative link", {{"Site.dgn", "real/Target.dgn"}}, "real/Target.dgn", ""},
+      {"a chain whose relative links start from their own folders",
+       {{"Site.dgn", "links/Hop.dgn"}, {"links/Hop.dgn", "../real/Target.dgn"}},
+       "real/Target.dgn",
+       ""},
+      {"a chain through a full path",
+       {{"Site.dgn", "@/links/Hop.dgn"},
+        {"links/Hop.dgn", "Hop2.dgn"},
+        {"links/Hop2.dgn", "../real/Target.dgn"}},
+       "real/Target.dgn",
+       ""},
+      {"a link through a linked folder",
+       {{"linked", "real"}, {"Site.dgn", "linked/Target.dgn"}},
+       "real/Target.dgn",
+       ""},
+      {"a dangling link",
+       {{"Site.dgn", "real/Missing.dgn"}},
+       nullptr,
+       "real/Missing.dgn, where nothing is"},
+      {"a chain that ends nowhere",
+       {{"Site.dgn", "links/Hop.dgn"}, {"links/Hop.dgn", "Missing.dgn"}},
+       nullptr,
+       "links/Missing.dgn, where nothing is"},
+      {"a loop",
+       {{"Site.dgn", "links/Hop.dgn"}, {"links/Hop.dgn", "../Site.dgn"}},
+       nullptr,
+       "make a loop"},
+      {"a link to itself", {{"Site.dgn", "Site.dgn"}}, nullptr, "make a loop"},
+  };
+  const std::string old = "{ \"models\": [ { \"name\": \"Old\" } ] }";
+  auto design = parseOrFail("{ \"models\": [ { \"name\": \"New\" } ] }");
+  ASSERT_NE(design, nullptr);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempFolder folder;
+    const std::string root = folder.path();
+    std::filesystem::create_directories(root + "/real");
+    std::filesystem::create_directories(root + "/links");
+    std::ofstream(root + "/real/Target.dgn", std::ios::binary) << old;
+    for (const auto& [where, target] : c.links) {
+      const std::string text = target[0] == '@' ? root + target.substr(1) : target;
+      if (::symlink(text.c_str(), (root + "/" + where).c_str()) != 0)
+        GTEST_SKIP() << "no symbolic links can be made in " << root;
+    }
+    std::map<std::string, std::string> expected = entriesUnder(root);
+    std::string error;
+    const bool saved = SaveDesignFile(*design, root + "/Site.dgn", &error);
+    EXPECT_EQ(saved, c.saved != nullptr) << error;
+    if (c.saved) {
+      expected[c.saved] = DesignToText(*design);
+    } else {
+      EXPECT_THAT(error, ::testing::StartsWith(root + "/Site.dgn: "));
+      EXPECT_THAT(error, ::testing::HasSubstr(c.why));
+    }
+    EXPECT_EQ(entriesUnder(root), expected) << "only the file the links lead to changes";
+    if (!c.saved) continue;
+
+    // A save whose rename fails leaves that file as it was; its temporary file was beside it.
+    std::ofstream(root + "/real/Target.dgn", std::ios::binary) << old;
+    expected[c.saved] = old;
+    testing::FaultInjectingFileSystem faulty;
+    faulty.FailOp(testing::FileOp::RenameFile);
+    ScopedFileSystem scoped(faulty);
+    EXPECT_FALSE(SaveDesignFile(*design, root + "/Site.dgn", &error));
+    EXPECT_EQ(entriesUnder(root), expected);
+    ASSERT_EQ(faulty.FailedOperations().size(), 1u);
+    const std::string temporary = faulty.FailedOperations()[0].substr(sizeof "RenameFile");
+    EXPECT_TRUE(std::filesystem::equivalent(LocalFolderOf(temporary), root + "/real")) << temporary;
   }
 }
 

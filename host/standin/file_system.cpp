@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -208,6 +209,24 @@ class LocalFileSystemImpl : public FileSystem {
     if (fd.get() < 0) return fromErrno("open folder", path);
     return ::fsync(fd.get()) == 0 ? FileStatus::Ok() : fromErrno("fsync", path);
   }
+  FileStatus ReadLink(const std::string& path, std::string* target) override {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) return fromErrno("read link", path);
+    if (!S_ISLNK(st.st_mode)) return FileStatus::Error(EINVAL, "read link", path);
+    // The size lstat gives may be 0 (some file systems) or stale: grow until the target fits.
+    std::string text(std::max<size_t>(static_cast<size_t>(st.st_size), 64) + 1, '\0');
+    while (true) {
+      ssize_t n = ::readlink(path.c_str(), text.data(), text.size());
+      if (n < 0) return fromErrno("read link", path);
+      if (static_cast<size_t>(n) < text.size()) {
+        text.resize(static_cast<size_t>(n));
+        break;
+      }
+      text.resize(text.size() * 2);
+    }
+    *target = std::move(text);
+    return FileStatus::Ok();
+  }
 };
 
 FileSystem* g_current = nullptr;
@@ -230,6 +249,36 @@ FileStatus CreateDirectories(FileSystem& files, const std::string& path) {
   if (!parent.ok()) return parent;
   status = files.CreateDirectory(path);
   return status.ok() || status.code() == EEXIST ? FileStatus::Ok() : status;
+}
+
+FileStatus FileSystem::ReadLink(const std::string& path, std::string*) {
+  FileStatus there = Exists(path);
+  return there.ok() ? FileStatus::Error(EINVAL, "read link", path) : there;
+}
+
+FileStatus ResolveLinks(FileSystem& files, const std::string& path, std::string* resolved) {
+  std::string current = path;
+  for (int hops = 0;; ++hops) {
+    std::string target;
+    FileStatus status = files.ReadLink(current, &target);
+    if (status.code() == EINVAL || (status.code() == ENOENT && hops == 0)) break;
+    if (status.code() == ENOENT)
+      return FileStatus::Error(ENOENT, "follow the link", path,
+                               "leads to " + current + ", where nothing is");
+    if (!status.ok()) return status;
+    if (hops == kMaxLinkHops)
+      return FileStatus::Error(
+          ELOOP, "follow the link", path,
+          "its links make a loop, or a chain of more than " + std::to_string(kMaxLinkHops));
+    if (target.empty() || target[0] == '/') {
+      current = target;
+    } else {
+      const size_t slash = current.rfind('/');
+      current = slash == std::string::npos ? target : current.substr(0, slash + 1) + target;
+    }
+  }
+  *resolved = current;
+  return FileStatus::Ok();
 }
 
 FileSystem& LocalFileSystem() {

@@ -90,7 +90,20 @@ class FileSystem {
   virtual FileStatus RenameFile(const std::string& from, const std::string& to) = 0;
   // Makes the entries of a folder (new, renamed or removed names) durable.
   virtual FileStatus SyncDirectory(const std::string& path) = 0;
+  // The target of the symbolic link at path as the link holds it: a relative target is taken
+  // from the link's own folder. EINVAL when what is at path is not a link, ENOENT when nothing
+  // is there. This default is a file system without links.
+  virtual FileStatus ReadLink(const std::string& path, std::string* target);
 };
+
+// Links followed at most by ResolveLinks; a longer chain is taken as a loop.
+inline constexpr int kMaxLinkHops = 40;
+
+// The file that path names once the symbolic links at its end are followed, one after the
+// other: path itself when it is no link or when nothing is there. Fails, with *resolved left
+// alone and a message naming path, on a link that leads to nothing (ENOENT), a loop of links
+// (ELOOP) or a link that can't be read. Links among the folders above are left to the system.
+FileStatus ResolveLinks(FileSystem& files, const std::string& path, std::string* resolved);
 
 // Creates a folder and whichever of its parents are missing; success when it exists already.
 FileStatus CreateDirectories(FileSystem& files, const std::string& path);
@@ -127,6 +140,9 @@ class FileSystemWrapper : public FileSystem {
   }
   FileStatus SyncDirectory(const std::string& path) override {
     return m_target.SyncDirectory(path);
+  }
+  FileStatus ReadLink(const std::string& path, std::string* target) override {
+    return m_target.ReadLink(path, target);
   }
 
  protected:

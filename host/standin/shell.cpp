@@ -21,6 +21,7 @@
 #include "standin/keyin_table.h"
 #include "standin/paths.h"
 #include "standin/session.h"
+#include "standin/status_service.h"
 
 namespace host {
 namespace {
@@ -184,7 +185,20 @@ std::string hexNumber(uint64_t number) {
   return text;
 }
 
-// Runs one key-in; returns its ShellStatus.
+// Reports a command that threw. Its progress line, if one is left standing, is finished
+// first, so that the report starts on a row of its own.
+int commandFailed(const std::string& keyin, const char* why, std::ostream& err) {
+  AbandonRunningTask();
+  err << kShellName << ": the command \"" << keyin << "\" failed";
+  if (why)
+    err << ": " << why;
+  else
+    err << " with an unknown error";
+  err << std::endl;
+  return kShellCommandFailed;
+}
+
+// Runs one key-in; returns its ShellStatus. A task the command began ends with it.
 int runKeyin(const std::string& keyin, std::ostream& err) {
   Session& session = Session::Current();
   auto match = MatchKeyin(session.KeyinTable(), keyin);
@@ -200,13 +214,11 @@ int runKeyin(const std::string& keyin, std::ostream& err) {
   try {
     handler(argument.c_str());
   } catch (const std::exception& e) {
-    err << kShellName << ": the command \"" << keyin << "\" failed: " << e.what() << std::endl;
-    return kShellCommandFailed;
+    return commandFailed(keyin, e.what(), err);
   } catch (...) {
-    err << kShellName << ": the command \"" << keyin << "\" failed with an unknown error"
-        << std::endl;
-    return kShellCommandFailed;
+    return commandFailed(keyin, nullptr, err);
   }
+  AbandonRunningTask();
   return kShellOk;
 }
 

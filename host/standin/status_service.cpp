@@ -8,6 +8,7 @@
 #include <string>
 
 #include "standin/progress_display.h"
+#include "standin/status_service.h"
 
 namespace {
 
@@ -19,6 +20,7 @@ constexpr int64_t kMinIntervalNs = 100'000'000;
 struct Task {
   std::string label;
   int64_t total = -1;
+  int64_t done = 0;  // the last count reported, shown or not
   std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
   host::ProgressThrottle throttle{kMinIntervalNs};
   bool onTerminal = false;
@@ -54,6 +56,7 @@ void mdlStatus_beginTask(const char* label, int64_t total) {
 void mdlStatus_updateTask(int64_t done) {
   std::optional<Task>& task = RunningTask();
   if (!task || !task->onTerminal) return;
+  task->done = done;
   auto now = std::chrono::steady_clock::now();
   int64_t nowNs =
       std::chrono::duration_cast<std::chrono::nanoseconds>(now.time_since_epoch()).count();
@@ -71,3 +74,15 @@ void mdlStatus_endTask(int64_t elementsWritten, int64_t foldersWritten) {
         true);
   task.reset();
 }
+
+namespace host {
+
+void AbandonRunningTask() {
+  std::optional<Task>& task = RunningTask();
+  if (!task) return;
+  if (task->lineShown)
+    ShowOnRow(ProgressLine(task->label, task->done, task->total, SecondsSince(task->start)), true);
+  task.reset();
+}
+
+}  // namespace host

@@ -11,12 +11,17 @@
 #include <cctype>
 #include <cerrno>
 #include <filesystem>
+#include <functional>
+#include <iostream>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "standin/file_system.h"
+#include "standin/shell.h"
 #include "testing/test_support.h"
 
 namespace {
@@ -41,27 +46,21 @@ bool Drain(int fd, std::string& text) {
   return true;
 }
 
-// Runs the shell with args, standard error on a new pseudo-terminal and standard output on
-// a pipe; standard input is /dev/null.
-TerminalRun RunShellOnTerminal(const std::vector<std::string>& args) {
+// Runs child in a new process with standard error on a new pseudo-terminal, standard output
+// on a pipe and standard input on /dev/null; what child returns is the exit status.
+TerminalRun RunOnTerminal(const std::function<int()>& child) {
   int master = -1, slave = -1, outPipe[2];
   if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0 || pipe(outPipe) != 0)
     throw std::runtime_error("no pseudo-terminal or pipe");
-  std::string shell = test_support::ShellPath();
-  std::vector<char*> argv{shell.data()};
-  std::vector<std::string> copies(args);
-  for (std::string& arg : copies) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  pid_t child = fork();
-  if (child == 0) {
+  pid_t pid = fork();
+  if (pid == 0) {
     int null = open("/dev/null", O_RDONLY);
     dup2(null, 0);
     dup2(outPipe[1], 1);
     dup2(slave, 2);
     close(master);
     close(outPipe[0]);
-    execv(shell.c_str(), argv.data());
-    _exit(127);
+    _exit(child());
   }
   close(slave);
   close(outPipe[1]);
@@ -82,9 +81,38 @@ TerminalRun RunShellOnTerminal(const std::vector<std::string>& args) {
   for (pollfd& fd : fds)
     if (fd.fd >= 0) close(fd.fd);
   int status = 0;
-  waitpid(child, &status, 0);
+  waitpid(pid, &status, 0);
   run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
   return run;
+}
+
+// Runs the built shell with args on a terminal as above.
+TerminalRun RunShellOnTerminal(const std::vector<std::string>& args) {
+  std::string shell = test_support::ShellPath();
+  std::vector<char*> argv{shell.data()};
+  std::vector<std::string> copies(args);
+  for (std::string& arg : copies) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  return RunOnTerminal([&] {
+    execv(shell.c_str(), argv.data());
+    return 127;
+  });
+}
+
+// Runs the shell's own code with args on a terminal as above, in a process of its own that
+// has the file system installed.
+TerminalRun RunShellCodeOnTerminal(std::vector<std::string> args, host::FileSystem& files) {
+  args.insert(args.begin(), {"tolvane-host", "--app", test_support::AppPath()});
+  std::vector<const char*> argv;
+  for (const std::string& arg : args) argv.push_back(arg.c_str());
+  return RunOnTerminal([&] {
+    host::ScopedFileSystem installed(files);
+    std::istringstream in;
+    int status =
+        host::RunShell(static_cast<int>(argv.size()), argv.data(), in, std::cout, std::cerr, false);
+    std::cout.flush();
+    return status;
+  });
 }
 
 int64_t FolderCount(const std::string& path) {
@@ -189,6 +217,46 @@ TEST_F(StatusServiceTest, ImportCountsRecordsOfAllSubFoldersAndWritesNoFolders) 
   EXPECT_EQ(onPipe.err.find("Import"), std::string::npos) << onPipe.err;
   EXPECT_EQ(onTerminal.out, onPipe.out);
   EXPECT_EQ(onPipe.out, "");
+}
+
+// Throws, as a failing command might, when the nth file is made for writing.
+class ThrowingFileSystem : public host::FileSystemWrapper {
+ public:
+  explicit ThrowingFileSystem(int nth) : FileSystemWrapper(host::LocalFileSystem()), m_left(nth) {}
+  host::FileStatus NewWritableFile(const std::string& path,
+                                   std::unique_ptr<host::WritableFile>* file) override {
+    if (--m_left == 0) throw std::runtime_error("the disk went away");
+    return FileSystemWrapper::NewWritableFile(path, file);
+  }
+
+ private:
+  int m_left;
+};
+
+// The first export throws halfway; the second runs to its end.
+TEST_F(StatusServiceTest, ACommandThatThrowsFinishesItsProgressLineBeforeTheError) {
+  ThrowingFileSystem files(10);
+  TerminalRun run = RunShellCodeOnTerminal(
+      {"--drive-c", driveC, sample, "tolvane export", "tolvane export"}, files);
+  const std::string& shown = run.terminal;
+  EXPECT_EQ(run.exitCode, host::kShellCommandFailed) << shown;
+  const size_t error =
+      shown.find("tolvane-host: the command \"tolvane export\" failed: the disk went away\r\n");
+  ASSERT_NE(error, std::string::npos) << shown;
+  ASSERT_GT(FirstNumber(shown.substr(0, error), "\rExport: @ of # elements"), 0)
+      << "a progress line stands when the command throws: " << shown;
+  EXPECT_EQ(shown.compare(error - 5, 5, "\x1b[K\r\n"), 0)
+      << "the progress line is finished, and the error starts a row of its own: " << shown;
+
+  // Each export's first row, after the note before the first and the error before the second.
+  const size_t first = shown.find("\r\n", shown.find("drive C: is the local folder")) + 2;
+  const size_t second = error + shown.substr(error).find("\r\n") + 2;
+  ASSERT_LT(first, error) << shown;
+  EXPECT_EQ(shown.substr(second, 13), shown.substr(first, 13))
+      << "the second export's progress begins as the first one's did: " << shown;
+  EXPECT_EQ(shown.compare(second, 13, "\rExport: 1 of"), 0) << shown.substr(second);
+  EXPECT_GT(FirstNumber(shown.substr(second), "Export: # elements and @ folders written in"), 0)
+      << shown.substr(second);
 }
 
 }  // namespace
