@@ -9,13 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace record_text {
-// The two digits of each number from 0 to 99, one pair after another.
-inline constexpr char kDigitPairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
-}  // namespace record_text
+#include "records/record_numbers.h"
 
 class RecordTextWriter {
  public:
@@ -108,7 +102,7 @@ class RecordTextWriter {
   }
   // The forms of Real and Unsigned, for Entries: at must have room for kRealRoom and
   // kUnsignedRoom bytes. They return the end of what they wrote.
-  static constexpr size_t kRealRoom = 40;  // a real is at most 25 bytes; the rest is scratch
+  static constexpr size_t kRealRoom = record_text::kRealRoom;
   static constexpr size_t kUnsignedRoom = 20;
   static char* PutReal(char* at, double value);
   // Point indices, the bulk of the unsigned entries, are mostly below 10,000: those take the
