@@ -83,12 +83,13 @@ class SpareListPool {
     swapLists(m_lists[--m_count], empty);  // the slot keeps the lists without room
     return true;
   }
-  // Keeps the room of lists, which are left without room, or leaves them as they are.
+  // Keeps the room of lists, which are left without room, or leaves them as they are (when
+  // they have no room to lend, or too much, or the pool is full).
   void KeepFrom(const ListsOf& lists) {
     const size_t bytes = lists.points.capacity() * sizeof(DPoint3d) +
                          lists.pointIndex.capacity() * sizeof(int32_t) +
                          lists.normals.capacity() * sizeof(DVec3d);
-    if (m_count == kKept || bytes > kMostBytes) return;
+    if (m_count == kKept || bytes == 0 || bytes > kMostBytes) return;
     SpareLists& slot = m_lists[m_count++];
     swapLists(slot, lists);
     slot.points.clear();
