@@ -179,6 +179,16 @@ bool IdentityNormals([[maybe_unused]] double* six) {
 #endif
 }
 
+// Two normals made unit vectors at once; false, with nothing stored, as StoreUnitNormals
+// (always, without SSE2).
+bool UnitNormals([[maybe_unused]] double* six) {
+#ifdef __SSE2__
+  return StoreUnitNormals(six, LoadNormals(six), 1.0);
+#else
+  return false;
+#endif
+}
+
 // Turns every normal by turnOne, two at a time by turnTwo where it can (it has the same
 // operations in each lane); a pair that turnTwo leaves is turned one by one.
 template <typename TurnOne, typename TurnTwo>
@@ -239,15 +249,7 @@ void MoveMeshByIdentity(bvector<DPoint3d>& points, bvector<DVec3d>& normals) {
 }
 
 void MakeUnitNormals(bvector<DVec3d>& normals) {
-  TurnEachNormal(
-      normals, [](const DVec3d& n) { return vector_math::Normalized(n); },
-      []([[maybe_unused]] double* six) {
-#ifdef __SSE2__
-        return StoreUnitNormals(six, LoadNormals(six), 1.0);
-#else
-        return false;
-#endif
-      });
+  TurnEachNormal(normals, vector_math::Normalized, UnitNormals);
 }
 
 void MoveMesh(const Transform& transform, bvector<DPoint3d>& points, bvector<DVec3d>& normals) {
