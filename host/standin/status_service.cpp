@@ -36,6 +36,11 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// The task's progress line at its last reported count.
+std::string ProgressOf(const Task& task) {
+  return host::ProgressLine(task.label, task.done, task.total, SecondsSince(task.start));
+}
+
 // Overwrites the terminal's last row: back to its start, the text, the rest of the row cleared.
 void ShowOnRow(const std::string& text, bool endRow) {
   std::fputs(("\r" + text + "\x1b[K" + (endRow ? "\n" : "")).c_str(), stderr);
@@ -61,7 +66,7 @@ void mdlStatus_updateTask(int64_t done) {
   int64_t nowNs =
       std::chrono::duration_cast<std::chrono::nanoseconds>(now.time_since_epoch()).count();
   if (!task->throttle.Admit(nowNs)) return;
-  ShowOnRow(host::ProgressLine(task->label, done, task->total, SecondsSince(task->start)), false);
+  ShowOnRow(ProgressOf(*task), false);
   task->lineShown = true;
 }
 
@@ -80,8 +85,7 @@ namespace host {
 void AbandonRunningTask() {
   std::optional<Task>& task = RunningTask();
   if (!task) return;
-  if (task->lineShown)
-    ShowOnRow(ProgressLine(task->label, task->done, task->total, SecondsSince(task->start)), true);
+  if (task->lineShown) ShowOnRow(ProgressOf(*task), true);
   task.reset();
 }
 
