@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "records/record_numbers_test_helpers.h"
 #include "records/record_text.h"
 #include "tests/json_documents.h"
 
@@ -163,28 +164,18 @@ TEST(RecordTextWriterTest, ScratchTextIsSharedByOneBorrowerAtATime) {
 }
 
 // Values met again (the memo's copies), values whose bits share a table entry (its
-// replacements) and new values alike come out as PutReal writes them: random bits, random
-// magnitudes and colour steps, each followed by repeats of recent ones.
+// replacements) and new values alike come out as printf writes them.
 TEST(RecordTextWriterTest, RealMemoWritesWhatPutRealWrites) {
+  const std::vector<double> values = record_text_testing::realsToCheck();
   std::mt19937_64 random(29);
-  std::vector<double> values;
-  for (int i = 0; i < 100000; ++i) {
-    const uint64_t bits = random();
-    double any = 0;
-    std::memcpy(&any, &bits, sizeof any);
-    const double magnitude = std::pow(10.0, std::uniform_real_distribution<double>(-8, 18)(random));
-    const double choices[] = {any, (i % 2 ? -1 : 1) * magnitude, (i % 256) * 0.00392156862745098};
-    values.push_back(choices[i % 3]);
-  }
   RecordTextWriter::RealMemo memo;
-  char text[RecordTextWriter::kRealRoom], expected[RecordTextWriter::kRealRoom];
+  char text[RecordTextWriter::kRealRoom];
   for (size_t i = 0; i < values.size(); ++i) {
     const double value = values[i - std::min<size_t>(i, random() % 96)];
     std::memset(text, 'x', sizeof text);
     const char* end = memo.Put(text, value);
-    const char* expectedEnd = RecordTextWriter::PutReal(expected, value);
-    ASSERT_EQ(std::string_view(text, static_cast<size_t>(end - text)),
-              std::string_view(expected, static_cast<size_t>(expectedEnd - expected)))
+    ASSERT_EQ(std::string(static_cast<const char*>(text), end),
+              record_text_testing::printfReal(value))
         << std::hexfloat << value;
   }
 }
