@@ -91,7 +91,13 @@ inline DVec3d FaceNewellSum(const DPoint3d* points, const int32_t* face, size_t 
   return NewellNormal(count, at);
 }
 
-// Builds one facet set face by face.
+// Builds one facet set: its points first, then its faces, each written with its terminator
+// and, when normals are asked for, its Newell normal (made a unit vector by Finish).
+//
+// Faces are added in batches: AddFaces runs a shape's emitter twice, once to count the
+// index entries and normals its faces take and once to write them into room made for all
+// of them in one step. A face then costs no growth check of its own, and the counts can't
+// disagree with what is written, as both come from the same emitter.
 class MeshBuilder {
  public:
   explicit MeshBuilder(const IFacetOptions& options)
@@ -102,7 +108,7 @@ class MeshBuilder {
     return static_cast<int32_t>(m_mesh->Point().size());
   }
   // Room for as many points and index entries as the shape's size tells in advance, so that
-  // the lists are not regrown point by point; with normals asked for, for a normal per face
+  // the lists are not regrown batch by batch; with normals asked for, for a normal per face
   // (a face takes at least four entries). Only the capacity changes.
   void Reserve(size_t points, size_t indexEntries) {
     m_mesh->Point().reserve(points);
@@ -117,15 +123,19 @@ class MeshBuilder {
   int PlanarLimit() const { return std::max(3, m_options.GetMaxPerFace()); }
   int CurvedLimit() const { return std::max(3, m_options.GetCurvedSurfaceMaxPerFace()); }
 
-  // A face that is not to be triangulated by area: fanned when over the limit. The face and
-  // its fan are read in place, so that a face costs no allocation of its own; the appends of
-  // the face or its triangles are inlined here.
-  __attribute__((flatten)) void AddFace(std::span<const int32_t> face, int limit) {
-    if (face.size() <= static_cast<size_t>(limit)) return AddIndexedFace(face.data(), face.size());
-    for (size_t i = 1; i + 1 < face.size(); ++i) AddTriangle(face, {0, i, i + 1});
+  // Adds the faces that emit(add) gives by calling add(face, limit) for each, face being a
+  // span or a braced list of one-based signed point indices; a face over its limit is
+  // fanned. emit is called twice and must give the same faces both times (it may not add
+  // points). The points the faces name must all be in the mesh.
+  template <typename Emit>
+  __attribute__((flatten)) void AddFaces(Emit emit) {
+    FaceCounter counter;
+    emit(counter);
+    FaceWriter writer{*this, MakeRoom(counter.entries, counter.faces)};
+    emit(writer);
   }
-  void AddFace(std::initializer_list<int32_t> face, int limit) {
-    AddFace(std::span<const int32_t>(face.begin(), face.size()), limit);
+  void AddFace(std::span<const int32_t> face, int limit) {
+    AddFaces([&](auto& add) { add(face, limit); });
   }
 
   // A planar polygon face over its own points: over the limit, a convex one is fanned and a
@@ -139,7 +149,7 @@ class MeshBuilder {
     for (const auto& p : flat) extent = std::max({extent, std::abs(p[0]), std::abs(p[1])});
     double eps = 1e-12 * extent * extent;
     if (!IsConvex(flat, eps)) return AddTriangles(face, EarClip(flat, eps));
-    for (size_t i = 1; i + 1 < face.size(); ++i) AddTriangle(face, {0, i, i + 1});
+    AddFace(face, 3);  // fanned
   }
 
   // The facet set, its normals made unit vectors: all at the end rather than face by face, so
@@ -150,51 +160,103 @@ class MeshBuilder {
   }
 
  private:
-  // A triangle's edge that runs from one face point to the next is the face's own edge and
-  // keeps that point's mark; any other edge was added by the split.
-  void AddTriangle(std::span<const int32_t> face, const Triangle& t) {
-    if (!m_options.GetEdgeHiding()) {  // then every corner keeps its own mark
-      const int32_t corners[3] = {face[t[0]], face[t[1]], face[t[2]]};
-      return AddShortFace<3>(corners);
-    }
-    int32_t out[3];
-    for (size_t k = 0; k < 3; ++k) {
-      size_t from = t[k], to = t[k == 2 ? 0 : k + 1];
-      bool faceEdge = to == (from + 1 == face.size() ? 0 : from + 1);
-      bool hidden = (faceEdge || !m_options.GetEdgeHiding()) ? face[from] < 0 : true;
-      out[k] = hidden ? -std::abs(face[from]) : std::abs(face[from]);
-    }
-    AddShortFace<3>(out);
-  }
-  void AddTriangles(std::span<const int32_t> face, const std::vector<Triangle>& triangles) {
-    for (const Triangle& t : triangles) AddTriangle(face, t);
+  static size_t FacesOf(size_t count, int limit) {
+    return count <= static_cast<size_t>(limit) ? 1 : count - 2;
   }
 
-  // Appends one face and its terminator and, when normals are asked for, its normal: the
-  // Newell normal of its points, which must all be in the mesh by then (every shape adds its
-  // points first), made a unit vector by Finish.
-  void AddIndexedFace(const int32_t* face, size_t count) {
-    switch (count) {
-      case 3:
-        return AddShortFace<3>(face);
-      case 4:
-        return AddShortFace<4>(face);
-      default:
-        m_mesh->AddIndexedFace(face, count);
-        if (m_options.GetNormalsRequired())
-          m_mesh->Normal().push_back(FaceNewellSum(m_mesh->Point().data(), face, count));
-    }
-  }
-  // The same for a face of Count points, its entries appended here one by one: the lists
-  // have their room from Reserve. Everything it calls is inlined into it (flatten), the
-  // lists' appends included, as it runs once per facet.
-  template <size_t Count>
-  __attribute__((flatten)) void AddShortFace(const int32_t* face) {
+  // Where the next face's entries and normal go, in room already made.
+  struct Room {
+    int32_t* index;
+    DVec3d* normal;  // null without normals
+    const DPoint3d* points;
+  };
+  Room MakeRoom(size_t indexEntries, size_t faces) {
     auto& index = m_mesh->PointIndex();
-    for (size_t i = 0; i < Count; ++i) index.push_back(face[i]);
-    index.push_back(0);
-    if (m_options.GetNormalsRequired())
-      m_mesh->Normal().push_back(FaceNewellSum(m_mesh->Point().data(), face, Count));
+    const size_t usedEntries = index.size();
+    index.resize(usedEntries + indexEntries);
+    Room room{index.data() + usedEntries, nullptr, m_mesh->Point().data()};
+    if (m_options.GetNormalsRequired()) {
+      auto& normals = m_mesh->Normal();
+      const size_t usedNormals = normals.size();
+      normals.resize(usedNormals + faces);
+      room.normal = normals.data() + usedNormals;
+    }
+    return room;
+  }
+
+  // The two passes of AddFaces.
+  struct FaceCounter {
+    size_t entries = 0, faces = 0;
+    void operator()(std::span<const int32_t> face, int limit) {
+      entries += IndexEntries(face.size(), limit);
+      faces += FacesOf(face.size(), limit);
+    }
+    void operator()(std::initializer_list<int32_t> face, int limit) {
+      (*this)(std::span<const int32_t>(face.begin(), face.size()), limit);
+    }
+  };
+  struct FaceWriter {
+    MeshBuilder& builder;
+    Room room;
+    void operator()(std::span<const int32_t> face, int limit) {
+      if (face.size() <= static_cast<size_t>(limit)) return PutIndexedFace(room, face);
+      for (size_t i = 1; i + 1 < face.size(); ++i) {
+        if (!builder.m_options.GetEdgeHiding()) {  // then every corner keeps its own mark
+          const int32_t corners[3] = {face[0], face[i], face[i + 1]};
+          PutShortFace<3>(room, corners);
+        } else {
+          builder.PutTriangle(room, face, {0, i, i + 1});
+        }
+      }
+    }
+    void operator()(std::initializer_list<int32_t> face, int limit) {
+      (*this)(std::span<const int32_t>(face.begin(), face.size()), limit);
+    }
+  };
+
+  void AddTriangles(std::span<const int32_t> face, const std::vector<Triangle>& triangles) {
+    Room room = MakeRoom(4 * triangles.size(), triangles.size());
+    for (const Triangle& t : triangles) PutTriangle(room, face, t);
+  }
+
+  // A triangle's edge that runs from one face point to the next is the face's own edge and
+  // keeps that point's mark; any other edge was added by the split.
+  void PutTriangle(Room& room, std::span<const int32_t> face, const Triangle& t) const {
+    int32_t corners[3];
+    for (size_t k = 0; k < 3; ++k) {
+      const size_t from = t[k];
+      if (!m_options.GetEdgeHiding()) {  // then every corner keeps its own mark
+        corners[k] = face[from];
+        continue;
+      }
+      const size_t to = t[k == 2 ? 0 : k + 1];
+      const bool faceEdge = to == (from + 1 == face.size() ? 0 : from + 1);
+      const bool hidden = faceEdge ? face[from] < 0 : true;
+      corners[k] = hidden ? -std::abs(face[from]) : std::abs(face[from]);
+    }
+    PutIndexedFace(room, corners);
+  }
+
+  // Writes one face and its terminator and, when normals are asked for, its Newell sum; for
+  // triangles and quads with the count known, so that the sum is unrolled.
+  static void PutIndexedFace(Room& room, std::span<const int32_t> face) {
+    switch (face.size()) {
+      case 3:
+        return PutShortFace<3>(room, face.data());
+      case 4:
+        return PutShortFace<4>(room, face.data());
+    }
+    std::copy(face.begin(), face.end(), room.index);
+    room.index[face.size()] = 0;
+    room.index += face.size() + 1;
+    if (room.normal) *room.normal++ = FaceNewellSum(room.points, face.data(), face.size());
+  }
+  template <size_t Count>
+  static void PutShortFace(Room& room, const int32_t* face) {
+    for (size_t i = 0; i < Count; ++i) room.index[i] = face[i];
+    room.index[Count] = 0;
+    room.index += Count + 1;
+    if (room.normal) *room.normal++ = FaceNewellSum(room.points, face, Count);
   }
 
   PolyfaceHeaderPtr m_mesh;
@@ -275,10 +337,11 @@ PolyfaceHeaderPtr FacetMesh(const bvector<DPoint3d>& points,
     return index != 0 &&
            static_cast<size_t>(std::abs(static_cast<int64_t>(index))) <= points.size();
   };
-  for (const auto& face : faces) {
-    if (face.size() < 3 || !std::all_of(face.begin(), face.end(), names)) continue;
-    builder.AddFace(std::span<const int32_t>(face), limit);
-  }
+  builder.AddFaces([&](auto& add) {
+    for (const auto& face : faces)
+      if (face.size() >= 3 && std::all_of(face.begin(), face.end(), names))
+        add(std::span<const int32_t>(face), limit);
+  });
   return builder.Finish();
 }
 
@@ -312,10 +375,12 @@ PolyfaceHeaderPtr FacetExtrusion(const bvector<DPoint3d>& profile, const DVec3d&
   }
   builder.AddPolygonFace(Reversed(bottom));
   builder.AddPolygonFace(top);
-  for (size_t i = 0; i < bottom.size(); ++i) {
-    size_t next = (i + 1) % bottom.size();
-    builder.AddFace({bottom[i], bottom[next], top[next], top[i]}, limit);
-  }
+  builder.AddFaces([&](auto& add) {
+    for (size_t i = 0; i < bottom.size(); ++i) {
+      size_t next = (i + 1) % bottom.size();
+      add({bottom[i], bottom[next], top[next], top[i]}, limit);
+    }
+  });
   return builder.Finish();
 }
 
@@ -339,16 +404,18 @@ PolyfaceHeaderPtr FacetCone(const DPoint3d& base, const DPoint3d& top, double ba
                        : AddRing(builder, center, u, v, radius, circle);
   };
   std::vector<int32_t> low = ring(base, baseRadius), high = ring(top, topRadius);
-  for (size_t k = 0; k < n; ++k) {
-    size_t next = (k + 1) % n;
-    int32_t side[4];
-    size_t count = 0;
-    side[count++] = low[k];
-    if (baseRadius != 0) side[count++] = low[next];
-    if (topRadius != 0) side[count++] = high[next];
-    side[count++] = high[k];
-    builder.AddFace(std::span<const int32_t>(side, count), builder.CurvedLimit());
-  }
+  builder.AddFaces([&](auto& add) {
+    for (size_t k = 0; k < n; ++k) {
+      size_t next = (k + 1) % n;
+      int32_t side[4];
+      size_t count = 0;
+      side[count++] = low[k];
+      if (baseRadius != 0) side[count++] = low[next];
+      if (topRadius != 0) side[count++] = high[next];
+      side[count++] = high[k];
+      add(std::span<const int32_t>(side, count), builder.CurvedLimit());
+    }
+  });
   if (baseRadius != 0) builder.AddPolygonFace(Reversed(low));
   if (topRadius != 0) builder.AddPolygonFace(high);
   return builder.Finish();
@@ -376,13 +443,15 @@ PolyfaceHeaderPtr FacetSphere(const DPoint3d& center, double radius, const IFace
   int32_t south = builder.AddPoint(Add(center, DVec3d{0, 0, -radius}));
   // The rings' points are numbered consecutively, ring after ring.
   auto at = [&](size_t ring, size_t k) { return firstRing + static_cast<int32_t>(ring * n + k); };
-  for (size_t k = 0; k < n; ++k) {
-    size_t next = (k + 1) % n;
-    builder.AddFace({north, at(0, k), at(0, next)}, limit);
-    for (size_t i = 0; i + 1 < rings; ++i)
-      builder.AddFace({at(i, k), at(i + 1, k), at(i + 1, next), at(i, next)}, limit);
-    builder.AddFace({south, at(rings - 1, next), at(rings - 1, k)}, limit);
-  }
+  builder.AddFaces([&](auto& add) {
+    for (size_t k = 0; k < n; ++k) {
+      size_t next = (k + 1) % n;
+      add({north, at(0, k), at(0, next)}, limit);
+      for (size_t i = 0; i + 1 < rings; ++i)
+        add({at(i, k), at(i + 1, k), at(i + 1, next), at(i, next)}, limit);
+      add({south, at(rings - 1, next), at(rings - 1, k)}, limit);
+    }
+  });
   return builder.Finish();
 }
 
