@@ -1,6 +1,7 @@
 #include "records/geometry_record.h"
 
-#include <cstdlib>
+#include <cstddef>
+#include <cstring>
 
 #include "host/dgn_model.h"
 #include "host/symbology.h"
@@ -123,14 +124,9 @@ void writeIndices(RecordTextWriter& writer, const bvector<PolyfaceHeaderPtr>& me
     if (!mesh) continue;
     const int32_t* indices = mesh->GetPointIndexCP();
     const size_t count = mesh->GetPointIndexCount();
-    // The entries come in order: after each third the face's terminator is stepped over.
-    size_t next = 0;
-    int column = 0;
-    writer.Entries(count - count / 4, RecordTextWriter::kUnsignedRoom, [&](char* at, size_t) {
-      const UInt64 magnitude =
-          static_cast<UInt64>(std::llabs(static_cast<long long>(indices[next])));
-      next += column == 2 ? 2 : 1;
-      column = column == 2 ? 0 : column + 1;
+    writer.Entries(count - count / 4, RecordTextWriter::kUnsignedRoom, [&](char* at, size_t j) {
+      const int32_t index = indices[j + j / 3];
+      const UInt64 magnitude = static_cast<UInt64>(index < 0 ? -int64_t{index} : int64_t{index});
       return RecordTextWriter::PutUnsigned(at, pointOffset + magnitude - 1);
     });
     pointOffset += mesh->GetPointCount();
@@ -138,19 +134,21 @@ void writeIndices(RecordTextWriter& writer, const bvector<PolyfaceHeaderPtr>& me
   writer.EndArray();
 }
 
+static_assert(sizeof(DPoint3d) == 3 * sizeof(double) && offsetof(DPoint3d, y) == sizeof(double) &&
+                  offsetof(DPoint3d, z) == 2 * sizeof(double),
+              "a point's coordinates are read as three doubles in a row");
+
 void writePositions(RecordTextWriter& writer, RecordTextWriter::RealMemo& memo,
                     const bvector<PolyfaceHeaderPtr>& meshes, double factor) {
   writer.BeginArray();
   for (const PolyfaceHeaderPtr& mesh : meshes) {
     if (!mesh) continue;
-    const DPoint3d* points = mesh->GetPointCP();
-    // The entries come in order: x, y and z of one point, then of the next.
-    const DPoint3d* point = points;
-    int axis = 0;
-    writer.Entries(3 * mesh->GetPointCount(), RecordTextWriter::kRealRoom, [&](char* at, size_t) {
-      const double coordinate = axis == 0 ? point->x : axis == 1 ? point->y : point->z;
-      point += axis == 2 ? 1 : 0;
-      axis = axis == 2 ? 0 : axis + 1;
+    // The entries are x, y and z of one point, then of the next: the points' coordinates as
+    // one run of doubles.
+    const char* coordinates = reinterpret_cast<const char*>(mesh->GetPointCP());
+    writer.Entries(3 * mesh->GetPointCount(), RecordTextWriter::kRealRoom, [&](char* at, size_t i) {
+      double coordinate;
+      std::memcpy(&coordinate, coordinates + i * sizeof(double), sizeof coordinate);
       return memo.Put(at, coordinate * factor);
     });
   }
