@@ -39,10 +39,13 @@ double Turn(const std::array<double, 2>& a, const std::array<double, 2>& b,
 }
 
 bool IsConvex(const std::vector<std::array<double, 2>>& flat, double eps) {
-  size_t n = flat.size();
-  for (size_t i = 0; i < n; ++i)
-    if (Turn(flat[i], flat[(i + 1) % n], flat[(i + 2) % n]) < -eps) return false;
-  return true;
+  const size_t n = flat.size();
+  if (n < 3) return true;
+  // Each corner with the two after it, around the end: the turns at n - 2 and n - 1 close it.
+  for (size_t i = 0; i + 2 < n; ++i)
+    if (Turn(flat[i], flat[i + 1], flat[i + 2]) < -eps) return false;
+  return !(Turn(flat[n - 2], flat[n - 1], flat[0]) < -eps) &&
+         !(Turn(flat[n - 1], flat[0], flat[1]) < -eps);
 }
 
 bool InsideOrOn(const std::array<double, 2>& p, const std::array<double, 2>& a,
