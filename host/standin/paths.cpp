@@ -24,8 +24,39 @@ namespace {
 // The test of IsPathSeparator, for the loops of this file to inline.
 inline bool isSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
+// The refused characters below U+0080 as a bit set: bit c of word c / 64.
+constexpr uint64_t kRefusedBits[2] = {0xffffffffull | 1ull << '"' | 1ull << '*' | 1ull << '/' |
+                                          1ull << ':' | 1ull << '<' | 1ull << '>' | 1ull << '?',
+                                      1ull << ('\\' - 64) | 1ull << ('|' - 64)};
+
+// Below U+0020 counts everything under it, negative values (not characters) included.
+inline bool refusedInName(wchar_t c) {
+  if (c < 0) return true;
+  const auto code = static_cast<uint32_t>(c);
+  return code < 0x80 && (kRefusedBits[code >> 6] >> (code & 63) & 1) != 0;
+}
+
+#ifdef __SSE2__
+// The refused characters among 16 bytes: bit i for byte i. A byte below 0x20 as a signed
+// char (0x80 and above included) is refused, as that char is as a wide character.
+[[gnu::always_inline]] inline unsigned refusedMarks(const char* block) {
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
+  auto is = [&](char c) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)); };
+  const __m128i refused = _mm_or_si128(
+      _mm_or_si128(_mm_or_si128(_mm_cmplt_epi8(bytes, _mm_set1_epi8(0x20)), is('<')),
+                   _mm_or_si128(is('>'), is(':'))),
+      _mm_or_si128(_mm_or_si128(_mm_or_si128(is('"'), is('/')), _mm_or_si128(is('\\'), is('|'))),
+                   _mm_or_si128(is('?'), is('*'))));
+  return static_cast<unsigned>(_mm_movemask_epi8(refused));
+}
+
+#endif
+
 std::string g_driveC;          // as set by SetDriveCFolder; empty means the default
 std::string g_driveCResolved;  // absolute and created; empty until first use
+// Counts the changes of drive C's folder, so that a mapping remembered under an earlier one
+// is never used again.
+uint64_t g_driveCGeneration = 0;
 
 std::string defaultDriveC() {
   if (const char* env = std::getenv("TOLVANE_DRIVE_C"); env && *env) return env;
@@ -66,6 +97,7 @@ std::vector<std::wstring> ResolvePathComponents(const std::wstring& text) {
 void SetDriveCFolder(const std::string& localFolder) {
   g_driveC = localFolder;
   g_driveCResolved.clear();
+  ++g_driveCGeneration;
 }
 
 // Resolved once: every Windows path on drive C passes through here, and the export turns
@@ -173,14 +205,15 @@ bool appendAscii(std::string& out, std::wstring_view text) {
 // none starting with "." (so none is "." or ".."; a name such as ".cache" is sent the long
 // way too). When false, out must be built the long way.
 bool slashPlainComponentsOneByOne(char* text, size_t size) {
-  bool bad = false, previousSeparator = true;  // the start counts as a separator
+  bool previousSeparator = true;  // the start counts as a separator
   for (size_t i = 0; i < size; ++i) {
-    const bool separator = isSeparator(text[i]);
-    bad |= previousSeparator && (separator || text[i] == '.');
-    if (separator) text[i] = '/';
+    const char c = text[i];
+    const bool separator = c == '\\' || c == '/';
+    if (previousSeparator && (separator || c == '.')) return false;
+    if (c == '\\') text[i] = '/';
     previousSeparator = separator;
   }
-  return !bad && !previousSeparator;
+  return !previousSeparator;
 }
 
 #ifdef __SSE2__
@@ -217,9 +250,11 @@ bool slashPlainComponents(std::string& out, size_t from) {
 
 // resolvedUnderByComponents's result, written over out (whose room is used again); a text
 // that is its own resolved form (nearly every path that the application makes) is copied in
-// one pass over sixteen bytes at a time. root must not lie in out.
+// one pass over sixteen bytes at a time, and true is returned: out is then root, "/" and the
+// text after its leading separators, all ASCII, with "/" for every separator. root must not
+// lie in out.
 template <typename Char>
-void resolvedUnder(std::string_view root, std::basic_string_view<Char> text, std::string& out) {
+bool resolvedUnder(std::string_view root, std::basic_string_view<Char> text, std::string& out) {
   while (!root.empty() && root.back() == '/') root.remove_suffix(1);
   out.clear();
   out.reserve(root.size() + text.size() + 1);
@@ -227,8 +262,170 @@ void resolvedUnder(std::string_view root, std::basic_string_view<Char> text, std
   out.push_back('/');
   size_t first = 0;  // separators at the start only make empty components
   while (first < text.size() && isSeparator(text[first])) ++first;
-  if (appendAscii(out, text.substr(first)) && slashPlainComponents(out, root.size() + 1)) return;
+  if (appendAscii(out, text.substr(first)) && slashPlainComponents(out, root.size() + 1))
+    return true;
   out = resolvedUnderByComponents(root, text);
+  return false;
+}
+
+// text as ASCII bytes in out, eight characters at a time; false (out then undefined) when a
+// character is not ASCII.
+bool narrowAscii(std::wstring_view text, std::string& out) {
+  out.resize(text.size());
+  char* to = out.data();
+  size_t i = 0;
+#ifdef __SSE2__
+  static_assert(sizeof(wchar_t) == 4);
+  const __m128i high = _mm_set1_epi32(~0x7f), zero = _mm_setzero_si128();
+  for (; i + 8 <= text.size(); i += 8) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i + 4));
+    const __m128i beyond = _mm_and_si128(_mm_or_si128(a, b), high);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(beyond, zero)) != 0xffff) return false;
+    const __m128i halves = _mm_packs_epi32(a, b);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(to + i), _mm_packus_epi16(halves, halves));
+  }
+#endif
+  for (; i < text.size(); ++i) {
+    if (!isAscii(text[i])) return false;
+    to[i] = static_cast<char>(text[i]);
+  }
+  return true;
+}
+
+// The first position at which a and b differ, sixteen bytes at a time; the shorter size when
+// one starts the other.
+size_t mismatch(std::string_view a, std::string_view b) {
+  const size_t size = std::min(a.size(), b.size());
+  size_t at = 0;
+#ifdef __SSE2__
+  for (; at + 16 <= size; at += 16) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data() + at));
+    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.data() + at));
+    const unsigned same = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, y)));
+    if (same != 0xffffu) return at + static_cast<size_t>(__builtin_ctz(~same));
+  }
+#endif
+  while (at < size && a[at] == b[at]) ++at;
+  return at;
+}
+
+// Where text[begin, end) has its last separator, plus one; begin when it has none.
+size_t afterLastSeparator(std::string_view text, size_t begin, size_t end) {
+#ifdef __SSE2__
+  for (; end >= begin + 16; end -= 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + end - 16));
+    const unsigned marks = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
+        _mm_cmpeq_epi8(bytes, _mm_set1_epi8('/')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\\')))));
+    if (marks != 0) return end - 16 + static_cast<size_t>(32 - __builtin_clz(marks));
+  }
+#endif
+  while (end > begin && !isSeparator(text[end - 1])) --end;
+  return end;
+}
+
+// slashPlainComponents for text[0, size) in a buffer that may be read and written up to the
+// next multiple of sixteen bytes: whole blocks, the bytes past size left out of the checks.
+// refused tells whether the last component holds a refused character.
+bool slashPlainPadded(char* text, size_t size, bool& refused) {
+  refused = false;
+#ifdef __SSE2__
+  const __m128i slash = _mm_set1_epi8('/'), backslash = _mm_set1_epi8('\\'),
+                dot = _mm_set1_epi8('.'), turn = _mm_set1_epi8('/' ^ '\\');
+  unsigned bad = 0, before = 1;  // the start counts as a separator
+  for (size_t at = 0; at < size; at += 16) {
+    auto* block = reinterpret_cast<__m128i*>(text + at);
+    const __m128i bytes = _mm_loadu_si128(block);
+    const __m128i isBackslash = _mm_cmpeq_epi8(bytes, backslash);
+    const unsigned in = size - at >= 16 ? 0xffffu : (1u << (size - at)) - 1;
+    const unsigned separators = in & static_cast<unsigned>(_mm_movemask_epi8(
+                                         _mm_or_si128(_mm_cmpeq_epi8(bytes, slash), isBackslash)));
+    const unsigned dots = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, dot)));
+    const unsigned others = in & refusedMarks(text + at) & ~separators;
+    if (separators != 0) refused = false;
+    refused |= (others >> (separators != 0 ? 31 - __builtin_clz(separators) : 0)) != 0;
+    bad |= ((separators << 1) | before) & (separators | dots) & in;
+    before = separators >> 15;
+    _mm_storeu_si128(block, _mm_xor_si128(bytes, _mm_and_si128(isBackslash, turn)));
+  }
+  return size != 0 && bad == 0 && !isSeparator(text[size - 1]);
+#else
+  for (size_t i = 0; i < size; ++i) {
+    if (isSeparator(text[i])) refused = false;
+    refused |= !isSeparator(text[i]) && refusedInName(text[i]);
+  }
+  return size != 0 && slashPlainComponentsOneByOne(text, size);
+#endif
+}
+
+// The last ASCII path (wide ones included) whose mapping was its own resolved form, with that
+// mapping: a path that shares some of its folders, or that lies inside it, is mapped by
+// keeping their local part and adding only the rest, as a folder and then its files are named
+// one after the other. Each thread keeps its own; paths too long for its room are not kept.
+struct LastPlainPath {
+  static constexpr size_t kRoom = 1024;
+  char path[kRoom] = {};
+  char local[kRoom] = {};
+  size_t pathSize = 0;  // 0 when nothing is kept
+  size_t localSize = 0;
+  size_t first = 0;         // where path's first component starts
+  size_t rootSize = 0;      // where the "/" before that component lies in local
+  uint64_t generation = 0;  // g_driveCGeneration when it was kept
+
+  // Maps text through the kept path; false (out then untouched) when text does not share a
+  // folder below the root with it or the rest is not its own resolved form. refused tells
+  // whether the last component of text holds a refused character.
+  bool Map(std::string_view text, std::string& out, bool& refused) {
+    if (pathSize == 0 || generation != g_driveCGeneration) return false;
+    const size_t differ = mismatch(text, std::string_view(path, pathSize));
+    size_t shared = differ;
+    if (shared == pathSize && shared < text.size() && isSeparator(text[shared])) {
+      ++shared;  // inside the kept path
+    } else {
+      shared = afterLastSeparator(text, first, shared);
+    }
+    // A separator at shared - 1 after the first component: it is the "/" at local[kept - 1],
+    // or the one to add after the whole local path.
+    if (shared <= first) return false;
+    const size_t kept = rootSize + 1 + (shared - first);
+    const size_t rest = text.size() - shared;
+    if (text.size() > kRoom || kept + rest + 16 > kRoom) return false;
+    local[kept - 1] = '/';
+    std::memcpy(local + kept, text.data() + shared, rest);
+    if (!slashPlainPadded(local + kept, rest, refused)) {
+      pathSize = 0;  // its local text is spoilt
+      return false;
+    }
+    std::memcpy(path + differ, text.data() + differ, text.size() - differ);
+    pathSize = text.size();
+    localSize = kept + rest;
+    out.clear();
+    out.append(local, localSize);
+    return true;
+  }
+
+  void Keep(std::string_view text, std::string_view mapped, size_t textFirst, size_t root) {
+    pathSize = 0;
+    if (text.size() > kRoom || mapped.size() > kRoom) return;
+    std::memcpy(path, text.data(), text.size());
+    std::memcpy(local, mapped.data(), mapped.size());
+    pathSize = text.size();
+    localSize = mapped.size();
+    first = textFirst;
+    rootSize = root;
+    generation = g_driveCGeneration;
+  }
+};
+
+// The thread's kept path, its address found once for all the uses of a mapping.
+[[gnu::noinline]] LastPlainPath& lastPlainPath() {
+  thread_local LastPlainPath last;
+  return last;
+}
+
+[[gnu::noinline]] std::string& narrowBuffer() {
+  thread_local std::string narrow;
+  return narrow;
 }
 
 // A drive letter is a letter of the locale; ASCII letters, the usual ones, are known without
@@ -241,8 +438,12 @@ size_t driveLength(std::basic_string_view<Char> path) {
   return letter ? 2 : 0;
 }
 
+// Maps path into local; plain tells that local came out as path's own resolved form (see
+// resolvedUnder). stable: the root stays the same until drive C's folder changes, so that the
+// mapping may be kept (a relative path is taken from the working folder, which may change).
 template <typename Char>
-bool toLocalPath(std::basic_string_view<Char> path, std::string* local) {
+bool mapPath(std::basic_string_view<Char> path, std::string* local, bool& plain, bool& stable) {
+  stable = false;
   if (path.empty()) return false;
   if (driveLength(path) != 0) {
     // ASCII letters are known without the locale (only 'c' and 'z' map a drive).
@@ -250,11 +451,14 @@ bool toLocalPath(std::basic_string_view<Char> path, std::string* local) {
     const wchar_t drive = isAscii(first) ? first & ~0x20 : std::towupper(first);
     const auto rest = path.substr(2);
     if (drive == L'C') {
-      resolvedUnder(DriveCFolder(), rest, *local);
+      const std::string& folder = DriveCFolder();
+      stable = &folder == &g_driveCResolved;  // not one that could not be created yet
+      plain = resolvedUnder(folder, rest, *local);
       return true;
     }
     if (drive == L'Z') {
-      resolvedUnder("/", rest, *local);
+      stable = true;
+      plain = resolvedUnder("/", rest, *local);
       return true;
     }
     return false;
@@ -262,19 +466,62 @@ bool toLocalPath(std::basic_string_view<Char> path, std::string* local) {
   if (path[0] != '/') {
     std::wstring absolute = BeStringUtilities::Utf8ToWChar(workingFolder().c_str()) + L"/";
     absolute.append(path.begin(), path.end());
-    resolvedUnder("/", std::wstring_view(absolute), *local);
+    plain = resolvedUnder("/", std::wstring_view(absolute), *local);
     return true;
   }
-  resolvedUnder("/", path, *local);
+  stable = true;
+  plain = resolvedUnder("/", path, *local);
   return true;
+}
+
+// How a mapping came out: plain when local is path's own resolved form (see resolvedUnder);
+// refused is 1 or 0 when the mapping found out whether the last component holds a refused
+// character, else -1.
+struct Mapping {
+  bool plain = false;
+  int refused = -1;
+};
+
+bool asciiToLocalPath(std::string_view path, std::string* local, Mapping& mapping) {
+  LastPlainPath& last = lastPlainPath();
+  bool refused = false;
+  if (last.Map(path, *local, refused)) {
+    mapping = Mapping{true, refused ? 1 : 0};
+    return true;
+  }
+  bool stable = false;
+  if (!mapPath(path, local, mapping.plain, stable)) return false;
+  if (mapping.plain && stable) {
+    // The "/" before the first component follows the root, which kept no "/" at its end.
+    size_t first = driveLength(path);
+    while (isSeparator(path[first])) ++first;
+    last.Keep(path, *local, first, local->size() - (path.size() - first) - 1);
+  }
+  return true;
+}
+
+bool toLocalPath(std::string_view path, std::string* local, Mapping& mapping) {
+  return asciiToLocalPath(path, local, mapping);
+}
+
+// A wide path of ASCII characters is mapped as its bytes, so that it may be kept too.
+bool toLocalPath(std::wstring_view path, std::string* local, Mapping& mapping) {
+  std::string& narrow = narrowBuffer();
+  if (narrowAscii(path, narrow)) return asciiToLocalPath(narrow, local, mapping);
+  bool stable = false;
+  return mapPath(path, local, mapping.plain, stable);
 }
 
 }  // namespace
 
-bool ToLocalPath(std::wstring_view path, std::string* local) { return toLocalPath(path, local); }
+bool ToLocalPath(std::wstring_view path, std::string* local) {
+  Mapping mapping;
+  return toLocalPath(path, local, mapping);
+}
 
 bool AsciiToLocalPath(std::string_view path, std::string* local) {
-  return toLocalPath(path, local);
+  Mapping mapping;
+  return asciiToLocalPath(path, local, mapping);
 }
 
 std::wstring ToWindowsPath(const std::string& localPath) {
@@ -286,22 +533,6 @@ std::wstring ToWindowsPath(const std::string& localPath) {
   if (parts.empty()) out += L"\\";
   return out;
 }
-
-namespace {
-
-// The refused characters below U+0080 as a bit set: bit c of word c / 64.
-constexpr uint64_t kRefusedBits[2] = {0xffffffffull | 1ull << '"' | 1ull << '*' | 1ull << '/' |
-                                          1ull << ':' | 1ull << '<' | 1ull << '>' | 1ull << '?',
-                                      1ull << ('\\' - 64) | 1ull << ('|' - 64)};
-
-// Below U+0020 counts everything under it, negative values (not characters) included.
-inline bool refusedInName(wchar_t c) {
-  if (c < 0) return true;
-  const auto code = static_cast<uint32_t>(c);
-  return code < 0x80 && (kRefusedBits[code >> 6] >> (code & 63) & 1) != 0;
-}
-
-}  // namespace
 
 bool IsRefusedNameChar(wchar_t c) { return refusedInName(c); }
 
@@ -337,35 +568,51 @@ bool lastComponentIsRefused(std::basic_string_view<Char> path) {
 }
 
 #ifdef __SSE2__
-// The refused characters among 16 bytes: bit i for byte i. A byte below 0x20 as a signed
-// char (0x80 and above included) is refused, as that char is as a wide character.
-unsigned refusedMarks(const char* block) {
-  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
-  auto is = [&](char c) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)); };
-  const __m128i refused = _mm_or_si128(
-      _mm_or_si128(_mm_or_si128(_mm_cmplt_epi8(bytes, _mm_set1_epi8(0x20)), is('<')),
-                   _mm_or_si128(is('>'), is(':'))),
-      _mm_or_si128(_mm_or_si128(_mm_or_si128(is('"'), is('/')), _mm_or_si128(is('\\'), is('|'))),
-                   _mm_or_si128(is('?'), is('*'))));
-  return static_cast<unsigned>(_mm_movemask_epi8(refused));
-}
-
-// The same for narrow text, sixteen bytes at a time from the end; the last refused byte of
-// a block tells the answer. A rest shorter than a block is read one byte at a time.
-bool lastComponentIsRefused(std::string_view path) {
-  const size_t drive = driveLength(path);
+// The same for narrow text from begin on, sixteen bytes at a time from the end; the last
+// refused byte of a block tells the answer. A rest shorter than a block is read one byte at a
+// time.
+bool refusedAfterLastSeparator(std::string_view path, size_t begin) {
   size_t end = path.size();
-  for (; end >= drive + 16; end -= 16) {
+  for (; end >= begin + 16; end -= 16) {
     if (const unsigned marks = refusedMarks(path.data() + end - 16)) {
       const char last = path[end - 16 + static_cast<size_t>(31 - __builtin_clz(marks))];
       return !isSeparator(last);
     }
   }
-  return lastComponentIsRefused(path, drive, end);
+  return lastComponentIsRefused(path, begin, end);
+}
+#else
+bool refusedAfterLastSeparator(std::string_view path, size_t begin) {
+  return lastComponentIsRefused(path, begin, path.size());
 }
 #endif
 
+bool lastComponentIsRefused(std::string_view path) {
+  return refusedAfterLastSeparator(path, driveLength(path));
+}
+
+// The name is judged by the mapping when it could, else in a plain mapping (see
+// resolvedUnder), which is ASCII and ends with the path's last component after a "/", sixteen
+// bytes at a time whatever the path's characters, else in the path.
+template <typename Char>
+NewPathStatus toLocalNewPath(std::basic_string_view<Char> path, std::string* local) {
+  Mapping mapping;
+  if (!toLocalPath(path, local, mapping)) return NewPathStatus::Unmapped;
+  const bool refused = mapping.refused >= 0 ? mapping.refused == 1
+                       : mapping.plain      ? refusedAfterLastSeparator(*local, 0)
+                                            : lastComponentIsRefused(path);
+  return refused ? NewPathStatus::RefusedName : NewPathStatus::Mapped;
+}
+
 }  // namespace
+
+NewPathStatus ToLocalNewPath(std::wstring_view path, std::string* local) {
+  return toLocalNewPath(path, local);
+}
+
+NewPathStatus AsciiToLocalNewPath(std::string_view path, std::string* local) {
+  return toLocalNewPath(path, local);
+}
 
 size_t LastComponentStart(std::wstring_view path) { return lastComponentStart(path); }
 
