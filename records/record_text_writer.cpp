@@ -109,8 +109,15 @@ size_t stringRoom(const RecordTextWriter::Text& text) {
   return text.quoted() ? text.text().size() : 2 + 6 * text.text().size();
 }
 
-thread_local std::string t_sharedText;
-thread_local bool t_sharedTextBorrowed = false;
+// The thread's shared buffer, its place found once for a borrower.
+struct SharedText {
+  std::string text;
+  bool borrowed = false;
+};
+[[gnu::noinline]] SharedText& sharedText() {
+  thread_local SharedText shared;
+  return shared;
+}
 constexpr size_t kSharedTextKept = size_t{1} << 20;
 
 }  // namespace
@@ -273,14 +280,16 @@ std::string_view RecordTextWriter::Finish() const {
   return std::string_view(m_text.data(), m_used);
 }
 
-ScratchText::ScratchText() : m_text(&m_own), m_shared(!t_sharedTextBorrowed) {
-  if (!m_shared) return;
-  t_sharedTextBorrowed = true;
-  m_text = &t_sharedText;
+ScratchText::ScratchText() : m_text(&m_own), m_borrowed(nullptr) {
+  SharedText& shared = sharedText();
+  if (shared.borrowed) return;
+  shared.borrowed = true;
+  m_borrowed = &shared.borrowed;
+  m_text = &shared.text;
 }
 
 ScratchText::~ScratchText() {
-  if (!m_shared) return;
-  if (t_sharedText.capacity() > kSharedTextKept) std::string().swap(t_sharedText);
-  t_sharedTextBorrowed = false;
+  if (!m_borrowed) return;
+  if (m_text->capacity() > kSharedTextKept) std::string().swap(*m_text);
+  *m_borrowed = false;
 }

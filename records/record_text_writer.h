@@ -291,5 +291,5 @@ class ScratchText {
  private:
   std::string m_own;
   std::string* m_text;
-  bool m_shared;
+  bool* m_borrowed;  // the shared buffer's flag, while it is borrowed; else null
 };
