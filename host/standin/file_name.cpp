@@ -40,6 +40,12 @@ bool isAsciiText(std::string_view text) {
   return (bits & 0x8080808080808080ull) == 0;
 }
 
+// The room for a new file's local path that each thread keeps, found once per file.
+[[gnu::noinline]] std::string& newFileLocalPath() {
+  thread_local std::string local;
+  return local;
+}
+
 bool isDirectory(const std::string& local) {
   host::FileInfo info;
   return host::CurrentFileSystem().Stat(local, &info).ok() &&
@@ -135,7 +141,7 @@ BeFileStatus BeFile::Create(const char* narrowName) {
   if (!narrowName) return BeFileStatus::FileNotFound;
   // The local path is only needed until the file is open: its room is kept for the next
   // file (the export creates thousands), so that no call allocates it anew.
-  thread_local std::string local;
+  std::string& local = newFileLocalPath();
   const std::string_view narrow(narrowName);
   // A name of ASCII characters in a locale that keeps them is its own wide text: it is
   // resolved as it is, without a wide copy.
