@@ -214,32 +214,35 @@ std::string BeStringUtilities::WCharToUtf8(WCharCP in) {
 WString BeStringUtilities::Utf8ToWChar(const char* in) {
   WString out;
   if (!in) return out;
-  // A text never has more characters than bytes: room for them all at once, so that the
-  // text is not regrown character by character.
-  out.reserve(std::strlen(in));
+  // A text never has more characters than bytes: room for them all at once, written in
+  // place, runs of ASCII bytes in a loop of their own.
+  const size_t size = std::strlen(in);
+  out.resize(size);
+  wchar_t* to = out.data();
+  size_t count = 0;
   const auto* p = reinterpret_cast<const unsigned char*>(in);
-  while (*p) {
+  const auto* const end = p + size;
+  while (p < end) {
+    while (p < end && *p < 0x80) to[count++] = static_cast<wchar_t>(*p++);
+    if (p == end) break;
     char32_t c = *p;
-    int extra = c < 0x80           ? 0
-                : (c >> 5) == 0x6  ? 1
-                : (c >> 4) == 0xE  ? 2
-                : (c >> 3) == 0x1E ? 3
-                                   : -1;
+    int extra = (c >> 5) == 0x6 ? 1 : (c >> 4) == 0xE ? 2 : (c >> 3) == 0x1E ? 3 : -1;
     if (extra < 0) {
-      out.push_back(L'\uFFFD');
+      to[count++] = L'\uFFFD';
       ++p;
       continue;
     }
-    c &= extra == 0 ? 0x7F : (0x3F >> extra);
-    int i = 1;
+    c &= 0x3F >> extra;
+    int i = 1;  // the zero after the text ends a cut sequence
     for (; i <= extra && (p[i] & 0xC0) == 0x80; ++i) c = (c << 6) | (p[i] & 0x3F);
     if (i <= extra) {
-      out.push_back(L'\uFFFD');
+      to[count++] = L'\uFFFD';
       p += i;
       continue;
     }
-    out.push_back(static_cast<wchar_t>(c));
+    to[count++] = static_cast<wchar_t>(c);
     p += extra + 1;
   }
+  out.resize(count);
   return out;
 }
