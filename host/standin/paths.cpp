@@ -17,6 +17,7 @@
 
 #include "host/wstring.h"
 #include "standin/file_system.h"
+#include "standin/kept_path.h"
 
 namespace host {
 namespace {
@@ -35,22 +36,6 @@ inline bool refusedInName(wchar_t c) {
   const auto code = static_cast<uint32_t>(c);
   return code < 0x80 && (kRefusedBits[code >> 6] >> (code & 63) & 1) != 0;
 }
-
-#ifdef __SSE2__
-// The refused characters among 16 bytes: bit i for byte i. A byte below 0x20 as a signed
-// char (0x80 and above included) is refused, as that char is as a wide character.
-[[gnu::always_inline]] inline unsigned refusedMarks(const char* block) {
-  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
-  auto is = [&](char c) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)); };
-  const __m128i refused = _mm_or_si128(
-      _mm_or_si128(_mm_or_si128(_mm_cmplt_epi8(bytes, _mm_set1_epi8(0x20)), is('<')),
-                   _mm_or_si128(is('>'), is(':'))),
-      _mm_or_si128(_mm_or_si128(_mm_or_si128(is('"'), is('/')), _mm_or_si128(is('\\'), is('|'))),
-                   _mm_or_si128(is('?'), is('*'))));
-  return static_cast<unsigned>(_mm_movemask_epi8(refused));
-}
-
-#endif
 
 std::string g_driveC;          // as set by SetDriveCFolder; empty means the default
 std::string g_driveCResolved;  // absolute and created; empty until first use
@@ -268,166 +253,6 @@ bool resolvedUnder(std::string_view root, std::basic_string_view<Char> text, std
   return false;
 }
 
-// text as ASCII bytes in out, eight characters at a time; false (out then undefined) when a
-// character is not ASCII.
-bool narrowAscii(std::wstring_view text, std::string& out) {
-  out.resize(text.size());
-  char* to = out.data();
-  size_t i = 0;
-#ifdef __SSE2__
-  static_assert(sizeof(wchar_t) == 4);
-  const __m128i high = _mm_set1_epi32(~0x7f), zero = _mm_setzero_si128();
-  for (; i + 8 <= text.size(); i += 8) {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i + 4));
-    const __m128i beyond = _mm_and_si128(_mm_or_si128(a, b), high);
-    if (_mm_movemask_epi8(_mm_cmpeq_epi32(beyond, zero)) != 0xffff) return false;
-    const __m128i halves = _mm_packs_epi32(a, b);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(to + i), _mm_packus_epi16(halves, halves));
-  }
-#endif
-  for (; i < text.size(); ++i) {
-    if (!isAscii(text[i])) return false;
-    to[i] = static_cast<char>(text[i]);
-  }
-  return true;
-}
-
-// The first position at which a and b differ, sixteen bytes at a time; the shorter size when
-// one starts the other.
-size_t mismatch(std::string_view a, std::string_view b) {
-  const size_t size = std::min(a.size(), b.size());
-  size_t at = 0;
-#ifdef __SSE2__
-  for (; at + 16 <= size; at += 16) {
-    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data() + at));
-    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.data() + at));
-    const unsigned same = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, y)));
-    if (same != 0xffffu) return at + static_cast<size_t>(__builtin_ctz(~same));
-  }
-#endif
-  while (at < size && a[at] == b[at]) ++at;
-  return at;
-}
-
-// Where text[begin, end) has its last separator, plus one; begin when it has none.
-size_t afterLastSeparator(std::string_view text, size_t begin, size_t end) {
-#ifdef __SSE2__
-  for (; end >= begin + 16; end -= 16) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + end - 16));
-    const unsigned marks = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
-        _mm_cmpeq_epi8(bytes, _mm_set1_epi8('/')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\\')))));
-    if (marks != 0) return end - 16 + static_cast<size_t>(32 - __builtin_clz(marks));
-  }
-#endif
-  while (end > begin && !isSeparator(text[end - 1])) --end;
-  return end;
-}
-
-// slashPlainComponents for text[0, size) in a buffer that may be read and written up to the
-// next multiple of sixteen bytes: whole blocks, the bytes past size left out of the checks.
-// refused tells whether the last component holds a refused character.
-bool slashPlainPadded(char* text, size_t size, bool& refused) {
-  refused = false;
-#ifdef __SSE2__
-  const __m128i slash = _mm_set1_epi8('/'), backslash = _mm_set1_epi8('\\'),
-                dot = _mm_set1_epi8('.'), turn = _mm_set1_epi8('/' ^ '\\');
-  unsigned bad = 0, before = 1;  // the start counts as a separator
-  for (size_t at = 0; at < size; at += 16) {
-    auto* block = reinterpret_cast<__m128i*>(text + at);
-    const __m128i bytes = _mm_loadu_si128(block);
-    const __m128i isBackslash = _mm_cmpeq_epi8(bytes, backslash);
-    const unsigned in = size - at >= 16 ? 0xffffu : (1u << (size - at)) - 1;
-    const unsigned separators = in & static_cast<unsigned>(_mm_movemask_epi8(
-                                         _mm_or_si128(_mm_cmpeq_epi8(bytes, slash), isBackslash)));
-    const unsigned dots = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, dot)));
-    const unsigned others = in & refusedMarks(text + at) & ~separators;
-    if (separators != 0) refused = false;
-    refused |= (others >> (separators != 0 ? 31 - __builtin_clz(separators) : 0)) != 0;
-    bad |= ((separators << 1) | before) & (separators | dots) & in;
-    before = separators >> 15;
-    _mm_storeu_si128(block, _mm_xor_si128(bytes, _mm_and_si128(isBackslash, turn)));
-  }
-  return size != 0 && bad == 0 && !isSeparator(text[size - 1]);
-#else
-  for (size_t i = 0; i < size; ++i) {
-    if (isSeparator(text[i])) refused = false;
-    refused |= !isSeparator(text[i]) && refusedInName(text[i]);
-  }
-  return size != 0 && slashPlainComponentsOneByOne(text, size);
-#endif
-}
-
-// The last ASCII path (wide ones included) whose mapping was its own resolved form, with that
-// mapping: a path that shares some of its folders, or that lies inside it, is mapped by
-// keeping their local part and adding only the rest, as a folder and then its files are named
-// one after the other. Each thread keeps its own; paths too long for its room are not kept.
-struct LastPlainPath {
-  static constexpr size_t kRoom = 1024;
-  char path[kRoom] = {};
-  char local[kRoom] = {};
-  size_t pathSize = 0;  // 0 when nothing is kept
-  size_t localSize = 0;
-  size_t first = 0;         // where path's first component starts
-  size_t rootSize = 0;      // where the "/" before that component lies in local
-  uint64_t generation = 0;  // g_driveCGeneration when it was kept
-
-  // Maps text through the kept path; false (out then untouched) when text does not share a
-  // folder below the root with it or the rest is not its own resolved form. refused tells
-  // whether the last component of text holds a refused character.
-  bool Map(std::string_view text, std::string& out, bool& refused) {
-    if (pathSize == 0 || generation != g_driveCGeneration) return false;
-    const size_t differ = mismatch(text, std::string_view(path, pathSize));
-    size_t shared = differ;
-    if (shared == pathSize && shared < text.size() && isSeparator(text[shared])) {
-      ++shared;  // inside the kept path
-    } else {
-      shared = afterLastSeparator(text, first, shared);
-    }
-    // A separator at shared - 1 after the first component: it is the "/" at local[kept - 1],
-    // or the one to add after the whole local path.
-    if (shared <= first) return false;
-    const size_t kept = rootSize + 1 + (shared - first);
-    const size_t rest = text.size() - shared;
-    if (text.size() > kRoom || kept + rest + 16 > kRoom) return false;
-    local[kept - 1] = '/';
-    std::memcpy(local + kept, text.data() + shared, rest);
-    if (!slashPlainPadded(local + kept, rest, refused)) {
-      pathSize = 0;  // its local text is spoilt
-      return false;
-    }
-    std::memcpy(path + differ, text.data() + differ, text.size() - differ);
-    pathSize = text.size();
-    localSize = kept + rest;
-    out.clear();
-    out.append(local, localSize);
-    return true;
-  }
-
-  void Keep(std::string_view text, std::string_view mapped, size_t textFirst, size_t root) {
-    pathSize = 0;
-    if (text.size() > kRoom || mapped.size() > kRoom) return;
-    std::memcpy(path, text.data(), text.size());
-    std::memcpy(local, mapped.data(), mapped.size());
-    pathSize = text.size();
-    localSize = mapped.size();
-    first = textFirst;
-    rootSize = root;
-    generation = g_driveCGeneration;
-  }
-};
-
-// The thread's kept path, its address found once for all the uses of a mapping.
-[[gnu::noinline]] LastPlainPath& lastPlainPath() {
-  thread_local LastPlainPath last;
-  return last;
-}
-
-[[gnu::noinline]] std::string& narrowBuffer() {
-  thread_local std::string narrow;
-  return narrow;
-}
-
 // A drive letter is a letter of the locale; ASCII letters, the usual ones, are known without
 // asking the locale.
 template <typename Char>
@@ -483,9 +308,9 @@ struct Mapping {
 };
 
 bool asciiToLocalPath(std::string_view path, std::string* local, Mapping& mapping) {
-  LastPlainPath& last = lastPlainPath();
+  KeptPath& last = KeptPath::OfThisThread();
   bool refused = false;
-  if (last.Map(path, *local, refused)) {
+  if (last.Map(path, g_driveCGeneration, *local, refused)) {
     mapping = Mapping{true, refused ? 1 : 0};
     return true;
   }
@@ -495,7 +320,7 @@ bool asciiToLocalPath(std::string_view path, std::string* local, Mapping& mappin
     // The "/" before the first component follows the root, which kept no "/" at its end.
     size_t first = driveLength(path);
     while (isSeparator(path[first])) ++first;
-    last.Keep(path, *local, first, local->size() - (path.size() - first) - 1);
+    last.Keep(path, *local, first, local->size() - (path.size() - first) - 1, g_driveCGeneration);
   }
   return true;
 }
@@ -506,8 +331,8 @@ bool toLocalPath(std::string_view path, std::string* local, Mapping& mapping) {
 
 // A wide path of ASCII characters is mapped as its bytes, so that it may be kept too.
 bool toLocalPath(std::wstring_view path, std::string* local, Mapping& mapping) {
-  std::string& narrow = narrowBuffer();
-  if (narrowAscii(path, narrow)) return asciiToLocalPath(narrow, local, mapping);
+  std::string& narrow = NarrowBuffer();
+  if (NarrowAscii(path, narrow)) return asciiToLocalPath(narrow, local, mapping);
   bool stable = false;
   return mapPath(path, local, mapping.plain, stable);
 }
@@ -574,7 +399,7 @@ bool lastComponentIsRefused(std::basic_string_view<Char> path) {
 bool refusedAfterLastSeparator(std::string_view path, size_t begin) {
   size_t end = path.size();
   for (; end >= begin + 16; end -= 16) {
-    if (const unsigned marks = refusedMarks(path.data() + end - 16)) {
+    if (const unsigned marks = RefusedMarks(path.data() + end - 16)) {
       const char last = path[end - 16 + static_cast<size_t>(31 - __builtin_clz(marks))];
       return !isSeparator(last);
     }
