@@ -164,7 +164,7 @@ bool RecordTextWriter::BeforeValue() {
   return true;
 }
 
-void RecordTextWriter::AnyKey(Text key) {
+void RecordTextWriter::AnyKey(const Text& key) {
   Level& level = m_levels[m_depth - 1];
   Open(level);
   // One reservation: a comma, the line, the quoted key and " : ".
@@ -217,10 +217,12 @@ char* RecordTextWriter::ScalarAt(size_t room) {
   return at + 2 + m_indent;
 }
 
-void RecordTextWriter::AnyString(Text text) { Commit(putString(ScalarAt(stringRoom(text)), text)); }
+void RecordTextWriter::AnyString(const Text& text) {
+  Commit(putString(ScalarAt(stringRoom(text)), text));
+}
 
 // The two texts inside one pair of quotes; a zero byte within the first ends the string there.
-void RecordTextWriter::String(Text first, Text second) {
+void RecordTextWriter::String(const Text& first, const Text& second) {
   if (first.quoted() || (second.quoted() && second.text().size() < 2))
     throw std::logic_error("joined record texts: the first given quoted, or a bad quoted text");
   char* at = ScalarAt(stringRoom(first) + stringRoom(second));

@@ -42,11 +42,12 @@ class RecordTextWriter {
     template <size_t N>
     consteval Text(const char (&literal)[N])  // NOLINT: literals convert implicitly
         : m_text(literal, lengthToZero(literal, N)),
-          m_form(isPlain(m_text) ? Form::Plain : Form::Any) {
+          m_form(isPlain(m_text) ? Form::Plain : Form::Any),
+          m_piece{} {
       if (m_form != Form::Plain || m_text.size() + 5 > kPieceRoom) return;
       const size_t size = m_text.size();
       m_piece[0] = '"';
-      for (size_t i = 0; i < size; ++i) m_piece[1 + i] = m_text[i];
+      for (size_t i = 0; i < size; ++i) m_piece[1 + i] = static_cast<unsigned char>(m_text[i]);
       m_piece[size + 1] = '"';
       m_piece[size + 2] = ' ';
       m_piece[size + 3] = ':';
@@ -64,7 +65,7 @@ class RecordTextWriter {
     bool quoted() const { return m_form == Form::Quoted; }
     // The piece of a short plain literal, kPieceRoom bytes of which the first
     // text().size() + 5 are the quoted text and " : "; null for any other text.
-    const char* piece() const { return m_hasPiece ? m_piece : nullptr; }
+    const unsigned char* piece() const { return m_hasPiece ? m_piece : nullptr; }
 
    private:
     enum class Form : uint8_t { Any, Plain, Quoted };
@@ -82,25 +83,27 @@ class RecordTextWriter {
     std::string_view m_text;
     Form m_form = Form::Any;
     bool m_hasPiece = false;
-    char m_piece[kPieceRoom] = {};
+    // Set for a literal only: a text made at run time leaves its bytes alone (they are
+    // unsigned, so that copying a text copies them whatever they hold).
+    unsigned char m_piece[kPieceRoom];
   };
   // text as String writes it, quotes included, for Text::Quoted.
   static std::string Quote(std::string_view text);
 
   void Key(Text key) {
-    if (const char* piece = key.piece()) return PieceKey(piece, key.text().size());
+    if (const unsigned char* piece = key.piece()) return PieceKey(piece, key.text().size());
     AnyKey(key);
   }
 
   // Scalars. A string is written up to its first zero byte.
   void String(Text text) {
-    const char* piece = text.piece();
+    const unsigned char* piece = text.piece();
     if (!piece || (m_depth != 0 && m_levels[m_depth - 1].isArray)) return AnyString(text);
     char* at = Reserve(Text::kPieceRoom);
     std::memcpy(at, piece, Text::kPieceRoom);  // a fixed size: a few moves, no call
     Commit(at + text.text().size() + 2);
   }
-  void String(Text first, Text second);  // the two texts joined
+  void String(const Text& first, const Text& second);  // the two texts joined
   void Integer(int64_t value);
   void Unsigned(uint64_t value);
   void Real(double value);
@@ -249,7 +252,7 @@ class RecordTextWriter {
     return at + 2 + m_indent;
   }
   // A key whose piece is given: the comma, the line and the piece in one reservation.
-  void PieceKey(const char* piece, size_t size) {
+  void PieceKey(const unsigned char* piece, size_t size) {
     Level& level = m_levels[m_depth - 1];
     if (!level.opened) Open(level);
     char* at = Reserve(1 + kLineRoom + m_indent + Text::kPieceRoom);
@@ -260,8 +263,8 @@ class RecordTextWriter {
     std::memcpy(at, piece, Text::kPieceRoom);  // a fixed size: a few moves, no call
     Commit(at + size + 5);
   }
-  void AnyKey(Text key);
-  void AnyString(Text text);
+  void AnyKey(const Text& key);
+  void AnyString(const Text& text);
   bool BeforeValue();  // places the next value; true when it stands at a fresh line's start
   char* ScalarAt(size_t room);  // places a scalar of at most room bytes; where it goes
   void Open(Level& level);
