@@ -1,8 +1,10 @@
 #include "records/attribute_record.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <iterator>
 #include <string>
-#include <utility>
+#include <string_view>
 #include <vector>
 
 #include "host/ec_instances.h"
@@ -17,83 +19,136 @@ namespace {
 constexpr int kElementHostType = 1;
 constexpr int kQueryFlags = 6;
 
-using Member = std::pair<std::string, std::string>;  // display label, value text
-
-// The values of one class label, as the record writes them.
-struct ClassValues {
-  std::string label;
-  bool isNull = false;
-  std::vector<Member> properties;
+// A text of the record: its place in the element's text store.
+struct Span {
+  size_t begin;
+  size_t size;
 };
 
-// Orders entries by key (bytes compared unsigned, a prefix first) and keeps, of entries with
-// the same key, the one given last: the later one replaces the earlier.
-template <typename Entry, typename KeyOf>
-void keepLastByKey(std::vector<Entry>& entries, KeyOf keyOf) {
-  std::stable_sort(entries.begin(), entries.end(),
-                   [&](const Entry& a, const Entry& b) { return keyOf(a) < keyOf(b); });
-  auto kept = entries.begin();
-  for (auto it = entries.begin(); it != entries.end(); ++it) {
-    if (std::next(it) != entries.end() && keyOf(*std::next(it)) == keyOf(*it)) continue;
-    if (kept != it) *kept = std::move(*it);
-    ++kept;
+struct Member {
+  Span label;  // the property's display label
+  Span value;  // the value's text
+};
+
+// The values of one class label, as the record writes them: members[first, end).
+struct ClassValues {
+  Span label;
+  bool isNull;
+  size_t first;
+  size_t end;
+};
+
+// What the record of one element is made of: its texts as locale text in one store, its
+// classes and their members. Each thread keeps one, emptied for every element, so that its
+// room serves them all.
+struct AttributeTexts {
+  std::string store;
+  AString converted;  // the last text converted, before it joins the store
+  std::vector<Member> members;
+  std::vector<ClassValues> classes;
+
+  void Clear() {
+    store.clear();
+    members.clear();
+    classes.clear();
   }
-  entries.erase(kept, entries.end());
+  Span Add(WCharCP wide) {
+    BeStringUtilities::WCharToCurrentLocaleChar(converted, wide);
+    const Span span{store.size(), converted.size()};
+    store.append(converted);
+    return span;
+  }
+  std::string_view Text(Span span) const {
+    return std::string_view(store).substr(span.begin, span.size);
+  }
+};
+
+[[gnu::noinline]] AttributeTexts& attributeTexts() {
+  thread_local AttributeTexts texts;
+  return texts;
 }
 
-// One member per property of the instance that holds a value, keyed by its display label.
-std::vector<Member> propertyValues(const IECInstance& instance) {
-  std::vector<Member> members;
+// Orders entries[first, end) by key (bytes compared unsigned, a prefix first) and keeps, of
+// entries with the same key, the one given last: the later one replaces the earlier. Returns
+// the end of the kept entries. The few entries of a class are put in order one by one;
+// longer runs are merged.
+template <typename Entry, typename KeyOf>
+size_t keepLastByKey(std::vector<Entry>& entries, size_t first, size_t end, KeyOf keyOf) {
+  const auto begin = entries.begin() + static_cast<ptrdiff_t>(first);
+  const auto stop = entries.begin() + static_cast<ptrdiff_t>(end);
+  const auto before = [&](const Entry& a, const Entry& b) { return keyOf(a) < keyOf(b); };
+  if (end - first > 16) {
+    std::stable_sort(begin, stop, before);
+  } else {
+    for (auto it = begin + (begin != stop ? 1 : 0); it < stop; ++it) {
+      const Entry entry = *it;
+      auto at = it;
+      for (; at != begin && before(entry, *(at - 1)); --at) *at = *(at - 1);
+      *at = entry;
+    }
+  }
+  auto kept = begin;
+  for (auto it = begin; it != stop; ++it) {
+    if (std::next(it) != stop && keyOf(*std::next(it)) == keyOf(*it)) continue;
+    *kept++ = *it;
+  }
+  return static_cast<size_t>(kept - entries.begin());
+}
+
+// One member per property of the instance that holds a value, keyed by its display label,
+// added to texts.members; true when there is any.
+bool addPropertyValues(const IECInstance& instance, AttributeTexts& texts) {
+  const size_t first = texts.members.size();
+  ECValue value;
   for (const ECProperty* property : instance.GetClass().GetProperties()) {
-    ECValue value;
     instance.GetValue(value, property->GetName().c_str());
     if (value.IsNull()) continue;
-    members.emplace_back(localeText(property->GetDisplayLabel().c_str()),
-                         localeText(value.ToString().c_str()));
+    const Span label = texts.Add(property->GetDisplayLabel().c_str());
+    texts.members.push_back(Member{label, texts.Add(value.ToString().c_str())});
   }
-  keepLastByKey(members, [](const Member& m) -> const std::string& { return m.first; });
-  return members;
+  const size_t end = keepLastByKey(texts.members, first, texts.members.size(),
+                                   [&](const Member& m) { return texts.Text(m.label); });
+  texts.members.resize(end);
+  return end != first;
 }
 
-// The classes of the element's instances, by display label. An instance without values is
-// null until some instance of the element has had a value, and an empty object after that:
-// the record has always been written so.
-std::vector<ClassValues> classValues(ElementHandleCR element, bool& anyInstance) {
+// The classes of the element's instances, by display label, into texts. An instance without
+// values is null until some instance of the element has had a value, and an empty object
+// after that: the record has always been written so. False when the element has no instance.
+bool addClassValues(ElementHandleCR element, AttributeTexts& texts) {
   FindInstancesScopeOption option(static_cast<DgnECHostType>(kElementHostType), true);
   FindInstancesScopePtr scope = FindInstancesScope::CreateScope(element, option);
   ECQueryPtr query = ECQuery::CreateQuery(static_cast<ECQueryProcessFlags>(kQueryFlags));
   DgnECInstanceIterable instances =
       DgnECManager::GetManager().FindInstances(*scope, *query, nullptr);
 
-  std::vector<ClassValues> classes;
   bool anyValue = false;
-  anyInstance = false;
   for (auto it = instances.begin(); it != instances.end(); ++it) {
-    anyInstance = true;
-    DgnECInstancePtr instance = *it;
-    ClassValues values;
-    values.label = localeText(instance->GetClass().GetDisplayLabel().c_str());
-    values.properties = propertyValues(*instance);
-    values.isNull = values.properties.empty() && !anyValue;
-    anyValue = anyValue || !values.properties.empty();
-    classes.push_back(std::move(values));
+    const DgnECInstance& instance = **it;
+    const Span label = texts.Add(instance.GetClass().GetDisplayLabel().c_str());
+    const size_t first = texts.members.size();
+    const bool hasValues = addPropertyValues(instance, texts);
+    texts.classes.push_back(
+        ClassValues{label, !hasValues && !anyValue, first, texts.members.size()});
+    anyValue = anyValue || hasValues;
   }
-  keepLastByKey(classes, [](const ClassValues& c) -> const std::string& { return c.label; });
-  return classes;
+  texts.classes.resize(keepLastByKey(texts.classes, 0, texts.classes.size(),
+                                     [&](const ClassValues& c) { return texts.Text(c.label); }));
+  return !instances.empty();
 }
 
-void writeClasses(RecordTextWriter& writer, const std::vector<ClassValues>& classes) {
+void writeClasses(RecordTextWriter& writer, const AttributeTexts& texts) {
   writer.BeginObject();
-  for (const ClassValues& values : classes) {
-    writer.Key(values.label);
+  for (const ClassValues& values : texts.classes) {
+    writer.Key(texts.Text(values.label));
     if (values.isNull) {
       writer.Null();
       continue;
     }
     writer.BeginObject();
-    for (const Member& member : values.properties) {
-      writer.Key(member.first);
-      writer.String(member.second);
+    for (size_t i = values.first; i < values.end; ++i) {
+      writer.Key(texts.Text(texts.members[i].label));
+      writer.String(texts.Text(texts.members[i].value));
     }
     writer.EndObject();
   }
@@ -107,14 +162,15 @@ void writeAttributeRecord(const WString& elementFolder, ElementHandleCR element)
 }
 
 void writeAttributeRecord(const RecordFolder& folder, ElementHandleCR element) {
-  bool anyInstance = false;
-  const std::vector<ClassValues> classes = classValues(element, anyInstance);
+  AttributeTexts& texts = attributeTexts();
+  texts.Clear();
+  const bool anyInstance = addClassValues(element, texts);
 
   ScratchText buffer;
   RecordTextWriter writer(buffer.Text());
   writer.BeginObject();  // members in the order of their keys' bytes
   writer.Key("attribute");
-  anyInstance ? writeClasses(writer, classes) : writer.Null();
+  anyInstance ? writeClasses(writer, texts) : writer.Null();
   writer.Key("avoclass");
   writer.String("orvelAttributes");
   writer.Key("code");

@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <json/json.h>
+
 #include <clocale>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "host/file_name.h"
+#include "records/record_text.h"
 #include "testing/seed.h"
 #include "testing/test_support.h"
 
@@ -147,6 +152,72 @@ TEST_F(AttributeRecordTest, NonAsciiAndLongTextsAreWholeLocaleBytes) {
             recordText("\n\t{\n\t\t\"T\xC3\xBCr\" : \n\t\t{\n\t\t\t\"Gr\xC3\xB6\xC3\x9F"
                        "e\" : \"" +
                        longValue + "\"\n\t\t}\n\t}"));
+}
+
+// Random instances of the design's classes (labels shared by classes and by properties, empty
+// and non-ASCII labels, values of texts and integers or none) give the record of the document
+// that replaces, label by label, what an earlier instance or property gave with what a later
+// one gives.
+TEST_F(AttributeRecordTest, RandomInstancesGiveTheDocumentOfTheirLastLabels) {
+  struct Property {
+    const char* name;
+    const char* label;
+  };
+  struct Class {
+    const char* name;
+    const char* label;
+    std::vector<Property> properties;
+  };
+  const Class classes[] = {
+      {"Door", "Door", {{"Width", "Width"}, {"FireRating", "Fire rating"}}},
+      {"Window", "Window", {{"Glazed", "Glazed"}}},
+      {"DoorType", "Door", {{"Maker", "Maker"}}},
+      {"Panel", "Panel", {{"Size1", "Size"}, {"Note", ""}, {"Size2", "Size"}}},
+      {"Unlabelled", "", {{"Value", ""}}},
+      {"Local",
+       "T\u00fcr",
+       {{"Breite",
+         "Gr\u00f6\u00df"
+         "e"}}},
+  };
+  const std::string texts[] = {"", "x", "say \"hi\"",
+                               "\xE2\x82\xAC"
+                               "uro",
+                               std::string(40, 'w')};
+  std::mt19937 random(17);
+  for (int i = 0; i < 300; ++i) {
+    std::vector<Instance> instances;
+    Json::Value attribute;
+    bool anyValue = false;
+    // Now and then more instances than a class list orders one by one.
+    for (int n = static_cast<int>(random() % (i % 8 == 0 ? 30 : 6)); n > 0; --n) {
+      const Class& c = classes[random() % std::size(classes)];
+      Instance instance{c.name, {}};
+      Json::Value members(Json::objectValue);
+      for (const Property& property : c.properties) {
+        if (random() % 3 == 0) continue;
+        const bool isText = random() % 2 == 0;
+        const std::string text = isText ? texts[random() % std::size(texts)]
+                                        : std::to_string(static_cast<int>(random() % 2000) - 1000);
+        if (isText) {
+          instance.values[property.name] = text;
+        } else {
+          instance.values[property.name] = static_cast<int64_t>(std::stoll(text));
+        }
+        members[property.label] = text;
+      }
+      attribute[c.label] = !members.empty() ? members
+                           : anyValue       ? Json::Value(Json::objectValue)
+                                            : Json::Value();
+      anyValue = anyValue || !members.empty();
+      instances.push_back(std::move(instance));
+    }
+    Json::Value document;
+    document["attribute"] = attribute;
+    document["avoclass"] = "orvelAttributes";
+    document["code"] = "plan.dgn - Default - 7";
+    ASSERT_EQ(Write(instances), toRecordText(document)) << i;
+  }
 }
 
 TEST_F(AttributeRecordTest, ACellCarriesItsOwnInstancesOnly) {

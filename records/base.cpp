@@ -1,6 +1,7 @@
 #include "records/base.h"
 
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <string>
 
@@ -16,10 +17,10 @@ enum class WriteOutcome { Written, NotOpened, CutShort };
 
 // Writes all of text to a new file in one write. CutShort: the file was created but not every
 // byte reached it, or it could not be closed cleanly.
-WriteOutcome writeWholeFile(const AString& narrowName, std::string_view text) {
+WriteOutcome writeWholeFile(const char* narrowName, std::string_view text) {
   if (text.size() > std::numeric_limits<uint32_t>::max()) return WriteOutcome::NotOpened;
   BeFile file;
-  if (file.Create(narrowName.c_str()) != BeFileStatus::Success) return WriteOutcome::NotOpened;
+  if (file.Create(narrowName) != BeFileStatus::Success) return WriteOutcome::NotOpened;
   const uint32_t size = static_cast<uint32_t>(text.size());
   uint32_t written = 0;
   const bool wrote =
@@ -53,7 +54,7 @@ void reportUnwritten(WriteOutcome outcome, WCharCP path) {
 
 void writeTextFile(WCharCP path, std::string_view text) {
   if (!path) path = L"";
-  const WriteOutcome outcome = writeWholeFile(localeText(path), text);
+  const WriteOutcome outcome = writeWholeFile(localeText(path).c_str(), text);
   if (outcome != WriteOutcome::Written) reportUnwritten(outcome, path);
 }
 
@@ -84,10 +85,21 @@ RecordFolder::RecordFolder(const WString& folderPath)
 }
 
 // The narrow name is the folder's locale text, a backslash and the ASCII file name: the
-// locale text of the whole path, as the encodings of locales keep no shift state.
+// locale text of the whole path, as the encodings of locales keep no shift state. It is
+// joined on the stack when it fits, as nearly every one does.
 void writeRecordText(const RecordFolder& folder, const char* fileName, std::string_view text) {
-  thread_local AString narrowName;
-  narrowName.assign(folder.localePath).append("\\").append(fileName);
+  const std::string_view folderText(folder.localePath);
+  const size_t nameSize = std::strlen(fileName);
+  char onStack[512];
+  std::string onHeap;
+  char* narrowName = onStack;
+  if (folderText.size() + nameSize + 2 > sizeof onStack) {
+    onHeap.resize(folderText.size() + nameSize + 2);
+    narrowName = onHeap.data();
+  }
+  std::memcpy(narrowName, folderText.data(), folderText.size());
+  narrowName[folderText.size()] = '\\';
+  std::memcpy(narrowName + folderText.size() + 1, fileName, nameSize + 1);  // its zero too
   const WriteOutcome outcome = writeWholeFile(narrowName, text);
   if (outcome == WriteOutcome::Written) return;
   WString path = folder.path;

@@ -1,7 +1,9 @@
 #include "records/output_folders.h"
 
+#include <algorithm>
 #include <charconv>
 #include <string>
+#include <string_view>
 
 #include "host/dgn_model.h"
 #include "host/file_name.h"
@@ -120,14 +122,29 @@ ModelFolderNamer::ModelFolderNamer(const WString& mainFolder, const DgnModel& mo
   m_quotedCodePrefix.pop_back();
 }
 
+namespace {
+
+// text becomes prefix, the digits (as characters of text's kind) and ending's characters, in
+// text's room: sized once, as the id's length changes seldom from element to element, then
+// written in place.
+template <typename Text>
+void setPrefixed(Text& text, const Text& prefix, std::string_view digits,
+                 std::string_view ending = {}) {
+  text.resize(prefix.size() + digits.size() + ending.size());
+  auto* at = std::copy(prefix.data(), prefix.data() + prefix.size(), text.data());
+  at = std::copy(digits.begin(), digits.end(), at);
+  std::copy(ending.begin(), ending.end(), at);
+}
+
+}  // namespace
+
 void ModelFolderNamer::Name(ElementId id, RecordFolder& folder) const {
   char digits[24];
   const std::string_view idText = idDigits(id, digits);
-  folder.path.assign(m_pathPrefix);
-  appendAscii(folder.path, idText);
-  folder.localePath.assign(m_localePrefix).append(idText);
-  folder.code.assign(m_codePrefix).append(idText);
-  folder.quotedCode.assign(m_quotedCodePrefix).append(idText).push_back('"');
+  setPrefixed(folder.path, m_pathPrefix, idText);
+  setPrefixed<std::string>(folder.localePath, m_localePrefix, idText);
+  setPrefixed<std::string>(folder.code, m_codePrefix, idText);
+  setPrefixed(folder.quotedCode, m_quotedCodePrefix, idText, "\"");
 }
 
 void getElementCode(WCharCP elementFolderPath, AString& code) {

@@ -109,8 +109,15 @@ size_t stringRoom(const RecordTextWriter::Text& text) {
   return text.quoted() ? text.text().size() : 2 + 6 * text.text().size();
 }
 
-thread_local std::string t_sharedText;
-thread_local bool t_sharedTextBorrowed = false;
+// The thread's shared buffer, its place found once for a borrower.
+struct SharedText {
+  std::string text;
+  bool borrowed = false;
+};
+[[gnu::noinline]] SharedText& sharedText() {
+  thread_local SharedText shared;
+  return shared;
+}
 constexpr size_t kSharedTextKept = size_t{1} << 20;
 
 }  // namespace
@@ -131,31 +138,13 @@ void RecordTextWriter::Grow(size_t needed) {
   m_text.resize(std::max({m_text.size() * 2, needed, size_t{4096}}));
 }
 
-void RecordTextWriter::Append(const char* bytes, size_t size) {
-  char* at = Reserve(size);
-  std::memcpy(at, bytes, size);
-  Commit(at + size);
-}
-
-// A line break and the indentation at at, which has room for kLineRoom + m_indent bytes.
-char* RecordTextWriter::PutLine(char* at) const {
-  static constexpr char kLine[] = "\r\n\t\t\t\t\t\t\t\t\t\t\t\t\t\t";
-  static_assert(sizeof kLine - 1 == kLineRoom);
-  if (2 + m_indent <= kLineRoom) {
-    std::memcpy(at, kLine, kLineRoom);  // a fixed size: a few moves, no call
-  } else {
-    std::memcpy(at, kLine, 2);
-    std::memset(at + 2, '\t', m_indent);
-  }
-  return at + 2 + m_indent;
-}
-
-void RecordTextWriter::NewLine() { Commit(PutLine(Reserve(kLineRoom + m_indent))); }
-
+// The line (unless the container starts a fresh one) and the bracket in one reservation.
 void RecordTextWriter::Open(Level& level) {
   if (level.opened) return;
-  if (!level.freshLine) NewLine();
-  Append(level.isArray ? "[" : "{", 1);
+  char* at = Reserve(kLineRoom + m_indent + 1);
+  if (!level.freshLine) at = PutLine(at);
+  *at++ = level.isArray ? '[' : '{';
+  Commit(at);
   ++m_indent;
   level.opened = true;
 }
@@ -167,13 +156,15 @@ bool RecordTextWriter::BeforeValue() {
   Level& level = m_levels[m_depth - 1];
   if (!level.isArray) return false;
   Open(level);
-  if (level.hasEntry) Append(",", 1);
+  char* at = Reserve(1 + kLineRoom + m_indent);
+  *at = ',';
+  at += level.hasEntry ? 1 : 0;
   level.hasEntry = true;
-  NewLine();
+  Commit(PutLine(at));
   return true;
 }
 
-void RecordTextWriter::Key(Text key) {
+void RecordTextWriter::AnyKey(const Text& key) {
   Level& level = m_levels[m_depth - 1];
   Open(level);
   // One reservation: a comma, the line, the quoted key and " : ".
@@ -192,12 +183,18 @@ void RecordTextWriter::Begin(bool isArray) {
   m_levels[m_depth++] = Level{isArray, false, freshLine, false};
 }
 
+// The line and the bracket, or the empty container, in one reservation.
 void RecordTextWriter::End() {
   const Level level = m_levels[--m_depth];
-  if (!level.opened) return Append(level.isArray ? "[]" : "{}", 2);
+  char* at = Reserve(kLineRoom + m_indent + 2);
+  if (!level.opened) {
+    std::memcpy(at, level.isArray ? "[]" : "{}", 2);
+    return Commit(at + 2);
+  }
   --m_indent;
-  NewLine();
-  Append(level.isArray ? "]" : "}", 1);
+  at = PutLine(at);
+  *at++ = level.isArray ? ']' : '}';
+  Commit(at);
 }
 
 void RecordTextWriter::BeginObject() { Begin(false); }
@@ -220,10 +217,12 @@ char* RecordTextWriter::ScalarAt(size_t room) {
   return at + 2 + m_indent;
 }
 
-void RecordTextWriter::String(Text text) { Commit(putString(ScalarAt(stringRoom(text)), text)); }
+void RecordTextWriter::AnyString(const Text& text) {
+  Commit(putString(ScalarAt(stringRoom(text)), text));
+}
 
 // The two texts inside one pair of quotes; a zero byte within the first ends the string there.
-void RecordTextWriter::String(Text first, Text second) {
+void RecordTextWriter::String(const Text& first, const Text& second) {
   if (first.quoted() || (second.quoted() && second.text().size() < 2))
     throw std::logic_error("joined record texts: the first given quoted, or a bad quoted text");
   char* at = ScalarAt(stringRoom(first) + stringRoom(second));
@@ -283,14 +282,16 @@ std::string_view RecordTextWriter::Finish() const {
   return std::string_view(m_text.data(), m_used);
 }
 
-ScratchText::ScratchText() : m_text(&m_own), m_shared(!t_sharedTextBorrowed) {
-  if (!m_shared) return;
-  t_sharedTextBorrowed = true;
-  m_text = &t_sharedText;
+ScratchText::ScratchText() : m_text(&m_own), m_borrowed(nullptr) {
+  SharedText& shared = sharedText();
+  if (shared.borrowed) return;
+  shared.borrowed = true;
+  m_borrowed = &shared.borrowed;
+  m_text = &shared.text;
 }
 
 ScratchText::~ScratchText() {
-  if (!m_shared) return;
-  if (t_sharedText.capacity() > kSharedTextKept) std::string().swap(t_sharedText);
-  t_sharedTextBorrowed = false;
+  if (!m_borrowed) return;
+  if (m_text->capacity() > kSharedTextKept) std::string().swap(*m_text);
+  *m_borrowed = false;
 }

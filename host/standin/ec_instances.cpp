@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <string>
+#include <string_view>
 
 #include "standin/design.h"
 #include "standin/inside_access.h"
@@ -55,6 +56,21 @@ std::shared_ptr<const ECClass> classObject(const host::DesignFile& design,
   return object;
 }
 
+// The wide name of a value's property: the class object's own text of it, made from the same
+// definition in the same order, so that it is not converted again; converted when the class
+// has no such property.
+WString propertyName(const ECClass& object, const host::ClassDef& definition,
+                     const std::string& name) {
+  auto it = object.GetProperties().begin();
+  const auto end = object.GetProperties().end();
+  for (const host::PropertyDef& property : definition.properties) {
+    if (it == end) break;
+    if (property.name == name) return (*it)->GetName();
+    ++it;
+  }
+  return wide(name);
+}
+
 }  // namespace
 
 WString ECValue::ToString() const {
@@ -71,10 +87,15 @@ WString ECValue::ToString() const {
   return WString(std::visit(Visitor(), m_value));
 }
 
+// A name given as a property's own text (as a caller that walks the class's properties gives
+// it) is found by its address alone; any other by its characters.
 const ECProperty* ECClass::GetPropertyP(WCharCP name) const {
   if (!name) return nullptr;
   for (const ECProperty& property : m_properties)
-    if (property.GetName() == name) return &property;
+    if (property.GetName().c_str() == name) return &property;
+  const std::wstring_view text(name);
+  for (const ECProperty& property : m_properties)
+    if (property.GetName() == text) return &property;
   return nullptr;
 }
 
@@ -114,11 +135,12 @@ DgnECInstanceIterable DgnECManager::FindInstances(FindInstancesScope& scope, con
     for (const host::Instance& instance : element->instances) {
       const host::ClassDef* definition = design->FindClass(instance.className);
       if (!definition) continue;
+      std::shared_ptr<const ECClass> object = classObject(*design, *definition);
       std::map<WString, ECValue> values;
       for (const auto& [name, value] : instance.values)
-        values.insert_or_assign(values.end(), wide(name), makeValue(value));
-      instances.emplace_back(
-          new DgnECInstance(classObject(*design, *definition), std::move(values)));
+        values.insert_or_assign(values.end(), propertyName(*object, *definition, name),
+                                makeValue(value));
+      instances.emplace_back(new DgnECInstance(std::move(object), std::move(values)));
     }
   }
   if (count) *count = static_cast<unsigned>(instances.size());

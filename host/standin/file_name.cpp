@@ -40,6 +40,12 @@ bool isAsciiText(std::string_view text) {
   return (bits & 0x8080808080808080ull) == 0;
 }
 
+// The room for a new file's local path that each thread keeps, found once per file.
+[[gnu::noinline]] std::string& newFileLocalPath() {
+  thread_local std::string local;
+  return local;
+}
+
 bool isDirectory(const std::string& local) {
   host::FileInfo info;
   return host::CurrentFileSystem().Stat(local, &info).ok() &&
@@ -80,11 +86,13 @@ bool BeFileName::IsDirectory(WCharCP path) {
 
 BeFileNameStatus BeFileName::CreateNewDirectory(WCharCP path) {
   thread_local std::string local;  // room kept for the next folder, as in BeFile::Create
-  if (!toLocal(path, &local)) return BeFileNameStatus::CantCreate;
+  const host::NewPathStatus mapped =
+      path ? host::ToLocalNewPath(path, &local) : host::NewPathStatus::Unmapped;
+  if (mapped == host::NewPathStatus::Unmapped) return BeFileNameStatus::CantCreate;
   auto& fs = host::CurrentFileSystem();
   // The folder is made at once when its parent exists and its name is allowed: one call, and
   // a refusal (it exists, a parent is missing) falls through to the full checks below.
-  const bool triedAtOnce = !host::LastComponentIsRefused(path);
+  const bool triedAtOnce = mapped == host::NewPathStatus::Mapped;
   if (triedAtOnce && fs.CreateDirectory(local).ok()) return BeFileNameStatus::Success;
   if (fs.Exists(local).ok()) return BeFileNameStatus::AlreadyExists;
   // Walk up to the first folder that exists, then create the missing ones top down; every
@@ -133,19 +141,20 @@ BeFileStatus BeFile::Create(const char* narrowName) {
   if (!narrowName) return BeFileStatus::FileNotFound;
   // The local path is only needed until the file is open: its room is kept for the next
   // file (the export creates thousands), so that no call allocates it anew.
-  thread_local std::string local;
+  std::string& local = newFileLocalPath();
   const std::string_view narrow(narrowName);
   // A name of ASCII characters in a locale that keeps them is its own wide text: it is
   // resolved as it is, without a wide copy.
+  host::NewPathStatus mapped;
   if (host::LocaleKeepsAscii() && isAsciiText(narrow)) {
-    if (!host::AsciiToLocalPath(narrow, &local)) return BeFileStatus::FileNotFound;
-    if (host::AsciiLastComponentIsRefused(narrow)) return BeFileStatus::AccessViolation;
+    mapped = host::AsciiToLocalNewPath(narrow, &local);
   } else {
     WString wide;
     BeStringUtilities::CurrentLocaleCharToWChar(wide, narrowName);
-    if (!host::ToLocalPath(wide, &local)) return BeFileStatus::FileNotFound;
-    if (host::LastComponentIsRefused(wide)) return BeFileStatus::AccessViolation;
+    mapped = host::ToLocalNewPath(wide, &local);
   }
+  if (mapped == host::NewPathStatus::Unmapped) return BeFileStatus::FileNotFound;
+  if (mapped == host::NewPathStatus::RefusedName) return BeFileStatus::AccessViolation;
   Close();
   return host::CurrentFileSystem().NewWritableFile(local, &m_file).ok()
              ? BeFileStatus::Success

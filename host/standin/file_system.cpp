@@ -7,8 +7,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace host {
 
@@ -46,18 +48,57 @@ class ScopedFd {
   int m_fd;
 };
 
+// The blocks of the files being written: each starts with its size, and the object follows.
+// A thread keeps the last block given back for its next file, so that the files of an export,
+// opened one after the other, cost no allocation after the first.
+class FileBlocks {
+ public:
+  static constexpr size_t kHeader = alignof(std::max_align_t);
+
+  // A block of at least size bytes after its header.
+  static char* Take(size_t size) {
+    char*& spare = Spare().block;
+    if (spare && sizeOf(spare) >= size) return std::exchange(spare, nullptr) + kHeader;
+    const size_t room = std::max<size_t>(size, 240);
+    char* block = static_cast<char*>(::operator new(kHeader + room));
+    std::memcpy(block, &room, sizeof room);
+    return block + kHeader;
+  }
+  // Gives back what Take gave.
+  static void Give(char* at) {
+    char*& spare = Spare().block;
+    if (spare) ::operator delete(spare);
+    spare = at - kHeader;
+  }
+
+ private:
+  struct Kept {
+    char* block = nullptr;
+    ~Kept() { ::operator delete(block); }
+  };
+  [[gnu::noinline]] static Kept& Spare() {
+    thread_local Kept kept;
+    return kept;
+  }
+  static size_t sizeOf(const char* block) {
+    size_t size;
+    std::memcpy(&size, block, sizeof size);
+    return size;
+  }
+};
+
 // A file being written, with its path kept for the messages of failures. The path's text
-// lives in the same allocation, just after the object, so that a file costs one allocation
-// (the export opens thousands); Make is the only way to create one.
+// lives in the same block, just after the object (see FileBlocks); Make is the only way to
+// create one.
 class LocalWritableFile final : public WritableFile {
  public:
   static std::unique_ptr<WritableFile> Make(int fd, const std::string& path) {
-    void* block = ::operator new(sizeof(LocalWritableFile) + path.size());
-    std::memcpy(static_cast<char*>(block) + sizeof(LocalWritableFile), path.data(), path.size());
+    char* block = FileBlocks::Take(sizeof(LocalWritableFile) + path.size());
+    std::memcpy(block + sizeof(LocalWritableFile), path.data(), path.size());
     return std::unique_ptr<WritableFile>(new (block) LocalWritableFile(fd, path.size()));
   }
   // The block that Make took, with the path in it.
-  static void operator delete(void* block) { ::operator delete(block); }
+  static void operator delete(void* block) { FileBlocks::Give(static_cast<char*>(block)); }
 
   ~LocalWritableFile() override { Close(); }
   LocalWritableFile(const LocalWritableFile&) = delete;

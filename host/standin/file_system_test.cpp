@@ -127,12 +127,16 @@ TEST(FileSystemTest, ReadsOnlyRegularFilesWithinTheLimit) {
 }
 
 // A written file keeps its path for the messages of its failures: paths of every length
-// (short ones and ones far longer than a string keeps inline) are named in full. Writes to
-// a link to /dev/full fail with ENOSPC; the same names as plain files take the bytes.
+// (short ones and ones far longer than a string keeps inline), in blocks used again after
+// files shorter and longer, are named in full, also by a file still open while later ones
+// come and go. Writes to a link to /dev/full fail with ENOSPC; the same names as plain files
+// take the bytes.
 TEST(FileSystemTest, WritableFilesNameTheirWholePathWhenTheyFail) {
   if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no writable /dev/full here";
   test_support::TempFolder folder;
-  for (size_t length : {1u, 7u, 15u, 16u, 40u, 200u}) {
+  std::unique_ptr<WritableFile> earlier;  // a failing file of the round before, still open
+  std::string earlierPath;
+  for (size_t length : {1u, 7u, 15u, 16u, 40u, 200u, 240u, 3u, 220u}) {
     const std::string name =
         std::string(length - 1, 'n') + "\xc3\xa9";  // ends in a two-byte letter
     const std::string full = folder.Path() + "/" + name;
@@ -152,6 +156,13 @@ TEST(FileSystemTest, WritableFilesNameTheirWholePathWhenTheyFail) {
     std::string contents;
     EXPECT_TRUE(LocalFileSystem().ReadFile(full, &contents).ok());
     EXPECT_EQ(contents, name);
+
+    if (earlier) {
+      EXPECT_EQ(earlier->Append("x").message(),
+                "write " + earlierPath + ": " + std::strerror(ENOSPC));
+    }
+    earlierPath = full + ".full";
+    ASSERT_TRUE(LocalFileSystem().NewWritableFile(earlierPath, &earlier).ok());
   }
 }
 

@@ -17,6 +17,7 @@
 
 #include "host/wstring.h"
 #include "standin/file_system.h"
+#include "standin/kept_path.h"
 
 namespace host {
 namespace {
@@ -24,8 +25,23 @@ namespace {
 // The test of IsPathSeparator, for the loops of this file to inline.
 inline bool isSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
+// The refused characters below U+0080 as a bit set: bit c of word c / 64.
+constexpr uint64_t kRefusedBits[2] = {0xffffffffull | 1ull << '"' | 1ull << '*' | 1ull << '/' |
+                                          1ull << ':' | 1ull << '<' | 1ull << '>' | 1ull << '?',
+                                      1ull << ('\\' - 64) | 1ull << ('|' - 64)};
+
+// Below U+0020 counts everything under it, negative values (not characters) included.
+inline bool refusedInName(wchar_t c) {
+  if (c < 0) return true;
+  const auto code = static_cast<uint32_t>(c);
+  return code < 0x80 && (kRefusedBits[code >> 6] >> (code & 63) & 1) != 0;
+}
+
 std::string g_driveC;          // as set by SetDriveCFolder; empty means the default
 std::string g_driveCResolved;  // absolute and created; empty until first use
+// Counts the changes of drive C's folder, so that a mapping remembered under an earlier one
+// is never used again.
+uint64_t g_driveCGeneration = 0;
 
 std::string defaultDriveC() {
   if (const char* env = std::getenv("TOLVANE_DRIVE_C"); env && *env) return env;
@@ -66,6 +82,7 @@ std::vector<std::wstring> ResolvePathComponents(const std::wstring& text) {
 void SetDriveCFolder(const std::string& localFolder) {
   g_driveC = localFolder;
   g_driveCResolved.clear();
+  ++g_driveCGeneration;
 }
 
 // Resolved once: every Windows path on drive C passes through here, and the export turns
@@ -173,14 +190,15 @@ bool appendAscii(std::string& out, std::wstring_view text) {
 // none starting with "." (so none is "." or ".."; a name such as ".cache" is sent the long
 // way too). When false, out must be built the long way.
 bool slashPlainComponentsOneByOne(char* text, size_t size) {
-  bool bad = false, previousSeparator = true;  // the start counts as a separator
+  bool previousSeparator = true;  // the start counts as a separator
   for (size_t i = 0; i < size; ++i) {
-    const bool separator = isSeparator(text[i]);
-    bad |= previousSeparator && (separator || text[i] == '.');
-    if (separator) text[i] = '/';
+    const char c = text[i];
+    const bool separator = c == '\\' || c == '/';
+    if (previousSeparator && (separator || c == '.')) return false;
+    if (c == '\\') text[i] = '/';
     previousSeparator = separator;
   }
-  return !bad && !previousSeparator;
+  return !previousSeparator;
 }
 
 #ifdef __SSE2__
@@ -217,9 +235,11 @@ bool slashPlainComponents(std::string& out, size_t from) {
 
 // resolvedUnderByComponents's result, written over out (whose room is used again); a text
 // that is its own resolved form (nearly every path that the application makes) is copied in
-// one pass over sixteen bytes at a time. root must not lie in out.
+// one pass over sixteen bytes at a time, and true is returned: out is then root, "/" and the
+// text after its leading separators, all ASCII, with "/" for every separator. root must not
+// lie in out.
 template <typename Char>
-void resolvedUnder(std::string_view root, std::basic_string_view<Char> text, std::string& out) {
+bool resolvedUnder(std::string_view root, std::basic_string_view<Char> text, std::string& out) {
   while (!root.empty() && root.back() == '/') root.remove_suffix(1);
   out.clear();
   out.reserve(root.size() + text.size() + 1);
@@ -227,8 +247,10 @@ void resolvedUnder(std::string_view root, std::basic_string_view<Char> text, std
   out.push_back('/');
   size_t first = 0;  // separators at the start only make empty components
   while (first < text.size() && isSeparator(text[first])) ++first;
-  if (appendAscii(out, text.substr(first)) && slashPlainComponents(out, root.size() + 1)) return;
+  if (appendAscii(out, text.substr(first)) && slashPlainComponents(out, root.size() + 1))
+    return true;
   out = resolvedUnderByComponents(root, text);
+  return false;
 }
 
 // A drive letter is a letter of the locale; ASCII letters, the usual ones, are known without
@@ -241,8 +263,12 @@ size_t driveLength(std::basic_string_view<Char> path) {
   return letter ? 2 : 0;
 }
 
+// Maps path into local; plain tells that local came out as path's own resolved form (see
+// resolvedUnder). stable: the root stays the same until drive C's folder changes, so that the
+// mapping may be kept (a relative path is taken from the working folder, which may change).
 template <typename Char>
-bool toLocalPath(std::basic_string_view<Char> path, std::string* local) {
+bool mapPath(std::basic_string_view<Char> path, std::string* local, bool& plain, bool& stable) {
+  stable = false;
   if (path.empty()) return false;
   if (driveLength(path) != 0) {
     // ASCII letters are known without the locale (only 'c' and 'z' map a drive).
@@ -250,11 +276,14 @@ bool toLocalPath(std::basic_string_view<Char> path, std::string* local) {
     const wchar_t drive = isAscii(first) ? first & ~0x20 : std::towupper(first);
     const auto rest = path.substr(2);
     if (drive == L'C') {
-      resolvedUnder(DriveCFolder(), rest, *local);
+      const std::string& folder = DriveCFolder();
+      stable = &folder == &g_driveCResolved;  // not one that could not be created yet
+      plain = resolvedUnder(folder, rest, *local);
       return true;
     }
     if (drive == L'Z') {
-      resolvedUnder("/", rest, *local);
+      stable = true;
+      plain = resolvedUnder("/", rest, *local);
       return true;
     }
     return false;
@@ -262,19 +291,62 @@ bool toLocalPath(std::basic_string_view<Char> path, std::string* local) {
   if (path[0] != '/') {
     std::wstring absolute = BeStringUtilities::Utf8ToWChar(workingFolder().c_str()) + L"/";
     absolute.append(path.begin(), path.end());
-    resolvedUnder("/", std::wstring_view(absolute), *local);
+    plain = resolvedUnder("/", std::wstring_view(absolute), *local);
     return true;
   }
-  resolvedUnder("/", path, *local);
+  stable = true;
+  plain = resolvedUnder("/", path, *local);
   return true;
+}
+
+// How a mapping came out: plain when local is path's own resolved form (see resolvedUnder);
+// refused is 1 or 0 when the mapping found out whether the last component holds a refused
+// character, else -1.
+struct Mapping {
+  bool plain = false;
+  int refused = -1;
+};
+
+bool asciiToLocalPath(std::string_view path, std::string* local, Mapping& mapping) {
+  KeptPath& last = KeptPath::OfThisThread();
+  bool refused = false;
+  if (last.Map(path, g_driveCGeneration, *local, refused)) {
+    mapping = Mapping{true, refused ? 1 : 0};
+    return true;
+  }
+  bool stable = false;
+  if (!mapPath(path, local, mapping.plain, stable)) return false;
+  if (mapping.plain && stable) {
+    // The "/" before the first component follows the root, which kept no "/" at its end.
+    size_t first = driveLength(path);
+    while (isSeparator(path[first])) ++first;
+    last.Keep(path, *local, first, local->size() - (path.size() - first) - 1, g_driveCGeneration);
+  }
+  return true;
+}
+
+bool toLocalPath(std::string_view path, std::string* local, Mapping& mapping) {
+  return asciiToLocalPath(path, local, mapping);
+}
+
+// A wide path of ASCII characters is mapped as its bytes, so that it may be kept too.
+bool toLocalPath(std::wstring_view path, std::string* local, Mapping& mapping) {
+  std::string& narrow = NarrowBuffer();
+  if (NarrowAscii(path, narrow)) return asciiToLocalPath(narrow, local, mapping);
+  bool stable = false;
+  return mapPath(path, local, mapping.plain, stable);
 }
 
 }  // namespace
 
-bool ToLocalPath(std::wstring_view path, std::string* local) { return toLocalPath(path, local); }
+bool ToLocalPath(std::wstring_view path, std::string* local) {
+  Mapping mapping;
+  return toLocalPath(path, local, mapping);
+}
 
 bool AsciiToLocalPath(std::string_view path, std::string* local) {
-  return toLocalPath(path, local);
+  Mapping mapping;
+  return asciiToLocalPath(path, local, mapping);
 }
 
 std::wstring ToWindowsPath(const std::string& localPath) {
@@ -286,22 +358,6 @@ std::wstring ToWindowsPath(const std::string& localPath) {
   if (parts.empty()) out += L"\\";
   return out;
 }
-
-namespace {
-
-// The refused characters below U+0080 as a bit set: bit c of word c / 64.
-constexpr uint64_t kRefusedBits[2] = {0xffffffffull | 1ull << '"' | 1ull << '*' | 1ull << '/' |
-                                          1ull << ':' | 1ull << '<' | 1ull << '>' | 1ull << '?',
-                                      1ull << ('\\' - 64) | 1ull << ('|' - 64)};
-
-// Below U+0020 counts everything under it, negative values (not characters) included.
-inline bool refusedInName(wchar_t c) {
-  if (c < 0) return true;
-  const auto code = static_cast<uint32_t>(c);
-  return code < 0x80 && (kRefusedBits[code >> 6] >> (code & 63) & 1) != 0;
-}
-
-}  // namespace
 
 bool IsRefusedNameChar(wchar_t c) { return refusedInName(c); }
 
@@ -337,35 +393,51 @@ bool lastComponentIsRefused(std::basic_string_view<Char> path) {
 }
 
 #ifdef __SSE2__
-// The refused characters among 16 bytes: bit i for byte i. A byte below 0x20 as a signed
-// char (0x80 and above included) is refused, as that char is as a wide character.
-unsigned refusedMarks(const char* block) {
-  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
-  auto is = [&](char c) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)); };
-  const __m128i refused = _mm_or_si128(
-      _mm_or_si128(_mm_or_si128(_mm_cmplt_epi8(bytes, _mm_set1_epi8(0x20)), is('<')),
-                   _mm_or_si128(is('>'), is(':'))),
-      _mm_or_si128(_mm_or_si128(_mm_or_si128(is('"'), is('/')), _mm_or_si128(is('\\'), is('|'))),
-                   _mm_or_si128(is('?'), is('*'))));
-  return static_cast<unsigned>(_mm_movemask_epi8(refused));
-}
-
-// The same for narrow text, sixteen bytes at a time from the end; the last refused byte of
-// a block tells the answer. A rest shorter than a block is read one byte at a time.
-bool lastComponentIsRefused(std::string_view path) {
-  const size_t drive = driveLength(path);
+// The same for narrow text from begin on, sixteen bytes at a time from the end; the last
+// refused byte of a block tells the answer. A rest shorter than a block is read one byte at a
+// time.
+bool refusedAfterLastSeparator(std::string_view path, size_t begin) {
   size_t end = path.size();
-  for (; end >= drive + 16; end -= 16) {
-    if (const unsigned marks = refusedMarks(path.data() + end - 16)) {
+  for (; end >= begin + 16; end -= 16) {
+    if (const unsigned marks = RefusedMarks(path.data() + end - 16)) {
       const char last = path[end - 16 + static_cast<size_t>(31 - __builtin_clz(marks))];
       return !isSeparator(last);
     }
   }
-  return lastComponentIsRefused(path, drive, end);
+  return lastComponentIsRefused(path, begin, end);
+}
+#else
+bool refusedAfterLastSeparator(std::string_view path, size_t begin) {
+  return lastComponentIsRefused(path, begin, path.size());
 }
 #endif
 
+bool lastComponentIsRefused(std::string_view path) {
+  return refusedAfterLastSeparator(path, driveLength(path));
+}
+
+// The name is judged by the mapping when it could, else in a plain mapping (see
+// resolvedUnder), which is ASCII and ends with the path's last component after a "/", sixteen
+// bytes at a time whatever the path's characters, else in the path.
+template <typename Char>
+NewPathStatus toLocalNewPath(std::basic_string_view<Char> path, std::string* local) {
+  Mapping mapping;
+  if (!toLocalPath(path, local, mapping)) return NewPathStatus::Unmapped;
+  const bool refused = mapping.refused >= 0 ? mapping.refused == 1
+                       : mapping.plain      ? refusedAfterLastSeparator(*local, 0)
+                                            : lastComponentIsRefused(path);
+  return refused ? NewPathStatus::RefusedName : NewPathStatus::Mapped;
+}
+
 }  // namespace
+
+NewPathStatus ToLocalNewPath(std::wstring_view path, std::string* local) {
+  return toLocalNewPath(path, local);
+}
+
+NewPathStatus AsciiToLocalNewPath(std::string_view path, std::string* local) {
+  return toLocalNewPath(path, local);
+}
 
 size_t LastComponentStart(std::wstring_view path) { return lastComponentStart(path); }
 

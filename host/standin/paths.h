@@ -36,10 +36,22 @@ const std::string& DriveCFolder();
 // their text and never climb above the drive's root. Both "\" and "/" separate components
 // of a Windows path. Returns false (leaving *local alone) for an unmapped drive or a path
 // that is empty. On success *local is written over in place, its room used again, so path
-// must not be a view of *local.
+// must not be a view of *local. The mapping of the last path of a drive or an absolute one
+// is kept by each thread, so that the next one that shares its folders maps only its rest.
 bool ToLocalPath(std::wstring_view path, std::string* local);
 // The same for a path of ASCII characters only, given as bytes: no wide copy of it is made.
 bool AsciiToLocalPath(std::string_view path, std::string* local);
+
+// The local path of a file or folder about to be made, and whether Windows refuses its name:
+// Unmapped where ToLocalPath fails (local is then left alone); else local as ToLocalPath
+// gives it, and RefusedName when LastComponentIsRefused holds for path. One pass where
+// LastComponentIsRefused would read the name again. A path that shares its folders with the
+// path mapped before it on the same thread (the files of one folder, named one after the
+// other) has only its rest mapped anew.
+enum class NewPathStatus { Mapped, Unmapped, RefusedName };
+NewPathStatus ToLocalNewPath(std::wstring_view path, std::string* local);
+// The same for a path of ASCII characters only, given as bytes.
+NewPathStatus AsciiToLocalNewPath(std::string_view path, std::string* local);
 
 // The components of a path's text (after any drive), split at "\" and "/", with "." and ".."
 // resolved by their text; ".." at the root stays at the root.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cwctype>
 #include <random>
@@ -143,6 +144,95 @@ TEST(PathsTest, LongPathsMapAsTheirComponentsAndNamesAreJudgedByTheirCharacters)
     for (size_t k = start; k < wide.size(); ++k) refused |= host::IsRefusedNameChar(wide[k]);
     ASSERT_EQ(host::LastComponentIsRefused(wide), refused) << narrow;
     ASSERT_EQ(host::AsciiLastComponentIsRefused(narrow), refused) << narrow;
+  }
+}
+
+// What a path maps to on its own: the drive's folder and each resolved component as UTF-8,
+// or nothing for another drive; and whether its last component holds a refused character.
+struct AloneMapping {
+  bool mapped;
+  std::string local;
+  bool refused;
+};
+AloneMapping mapAlone(const std::wstring& path, const std::string& driveC) {
+  const wchar_t drive = path.size() >= 2 && path[1] == L':' ? path[0] & ~0x20 : 0;
+  AloneMapping alone{drive == L'C' || drive == L'Z', drive == L'C' ? driveC : "", false};
+  for (const std::wstring& part : host::ResolvePathComponents(path.substr(2)))
+    alone.local += "/" + BeStringUtilities::WCharToUtf8(part.c_str());
+  if (alone.local.empty()) alone.local = "/";
+  for (size_t k = host::LastComponentStart(path); k < path.size(); ++k)
+    alone.refused |= host::IsRefusedNameChar(path[k]);
+  return alone;
+}
+
+// Paths given one after the other on one thread, each a change of the one before (a name
+// replaced, a component added or taken away, "." and "..", refused, non-ASCII or far too many
+// characters put in, the drive changed, drive C moved to another folder), map and are judged
+// as each would alone, through every door: what is kept of the path before never shows.
+TEST(PathsTest, PathsInSequenceMapAsEachWouldAlone) {
+  host::seed::ScopedDriveC one;
+  host::seed::ScopedDriveC two;
+  const std::string* driveC = &two.LocalFolder();
+  const std::wstring names[] = {L"geo.json", L"attr.json", L"hs2.dgn - Default - 2000",
+                                L"a",        L".cache",    L".",
+                                L"..",       L"\u00e9",    L"x|y",
+                                L"x:y",      L"\x01",      L"a b c d e f g h i j k l m n o p",
+                                L"",         L"/",         std::wstring(700, L'n')};
+  const std::wstring drives[] = {L"C:", L"c:", L"Z:", L"D:"};
+  std::mt19937 random(11);
+  std::wstring path = L"C:\\Temp\\hs2";
+  for (int i = 0; i < 20000; ++i) {
+    const std::wstring& name = names[random() % std::size(names)];
+    const size_t start = host::LastComponentStart(path);
+    switch (random() % 8) {
+      case 0:
+      case 1:
+        path = path.substr(0, start) + name;
+        break;
+      case 2:
+      case 3:
+        path += (random() % 4 == 0 ? L"/" : L"\\") + name;
+        break;
+      case 4:
+        if (start > 2) path.resize(start - 1);
+        break;
+      case 5:
+        if (path.size() > 2) path[2 + random() % (path.size() - 2)] = L"-0\\.\u00e9"[random() % 5];
+        break;
+      case 6:
+        path = drives[random() % std::size(drives)] + path.substr(std::min<size_t>(2, path.size()));
+        break;
+      default:
+        driveC = driveC == &one.LocalFolder() ? &two.LocalFolder() : &one.LocalFolder();
+        host::SetDriveCFolder(*driveC);
+    }
+    if (path.size() > 3000) path = L"C:\\Temp";
+    const AloneMapping alone = mapAlone(path, *driveC);
+    const auto expected = !alone.mapped   ? host::NewPathStatus::Unmapped
+                          : alone.refused ? host::NewPathStatus::RefusedName
+                                          : host::NewPathStatus::Mapped;
+    std::string local;
+    ASSERT_EQ(host::ToLocalPath(path, &local), alone.mapped) << i;
+    if (alone.mapped) {
+      ASSERT_EQ(local, alone.local) << i;
+    }
+    local.clear();
+    ASSERT_EQ(host::ToLocalNewPath(path, &local), expected) << i;
+    if (alone.mapped) {
+      ASSERT_EQ(local, alone.local) << i;
+    }
+    if (std::any_of(path.begin(), path.end(), [](wchar_t c) { return c >= 0x80; })) continue;
+    const std::string narrow(path.begin(), path.end());
+    local.clear();
+    ASSERT_EQ(host::AsciiToLocalNewPath(narrow, &local), expected) << i;
+    if (alone.mapped) {
+      ASSERT_EQ(local, alone.local) << i;
+    }
+    local.clear();
+    ASSERT_EQ(host::AsciiToLocalPath(narrow, &local), alone.mapped) << i;
+    if (alone.mapped) {
+      ASSERT_EQ(local, alone.local) << i;
+    }
   }
 }
 

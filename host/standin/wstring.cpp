@@ -8,6 +8,10 @@
 #include <cwchar>
 #include <cwctype>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 bool equalIgnoringCase(wchar_t a, wchar_t b) { return std::towlower(a) == std::towlower(b); }
@@ -41,6 +45,26 @@ void appendAscii(Out& out, const Char* text, size_t count) {
   out.resize(at + count);
   auto* to = out.data() + at;
   for (size_t i = 0; i < count; ++i) to[i] = static_cast<typename Out::value_type>(text[i]);
+}
+
+// Copies the characters below U+0080 that text[0, size) starts with to out, each as its one
+// byte, eight at a time; returns how many there were.
+size_t copyAsciiRun(const wchar_t* text, size_t size, char* out) {
+  size_t i = 0;
+#ifdef __SSE2__
+  static_assert(sizeof(wchar_t) == 4);
+  const __m128i high = _mm_set1_epi32(~0x7f), zero = _mm_setzero_si128();
+  for (; i + 8 <= size; i += 8) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 4));
+    const __m128i beyond = _mm_and_si128(_mm_or_si128(a, b), high);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(beyond, zero)) != 0xffff) break;
+    const __m128i halves = _mm_packs_epi32(a, b);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(halves, halves));
+  }
+#endif
+  for (; i < size && text[i] >= 0 && text[i] < 0x80; ++i) out[i] = static_cast<char>(text[i]);
+  return i;
 }
 
 void appendUtf8(std::string& out, char32_t c) {
@@ -124,9 +148,17 @@ AString& BeStringUtilities::WCharToCurrentLocaleChar(AString& out, WCharCP in) {
   out.clear();
   if (!in) return out;
   size_t left = std::wcslen(in);
-  out.reserve(left);  // each character takes at least one byte
-  std::mbstate_t state{};
   const bool keepsAscii = localeKeepsAscii();
+  if (keepsAscii) {
+    // The ASCII characters that start the text (most often all of it) in one pass.
+    out.resize(left);  // each character takes at least one byte
+    const size_t run = copyAsciiRun(in, left, out.data());
+    out.resize(run);
+    in += run;
+    left -= run;
+  }
+  out.reserve(out.size() + left);
+  std::mbstate_t state{};
   while (left > 0) {
     const size_t run = keepsAscii ? asciiRun(in, left) : 0;
     if (run > 0) {
@@ -182,32 +214,35 @@ std::string BeStringUtilities::WCharToUtf8(WCharCP in) {
 WString BeStringUtilities::Utf8ToWChar(const char* in) {
   WString out;
   if (!in) return out;
-  // A text never has more characters than bytes: room for them all at once, so that the
-  // text is not regrown character by character.
-  out.reserve(std::strlen(in));
+  // A text never has more characters than bytes: room for them all at once, written in
+  // place, runs of ASCII bytes in a loop of their own.
+  const size_t size = std::strlen(in);
+  out.resize(size);
+  wchar_t* to = out.data();
+  size_t count = 0;
   const auto* p = reinterpret_cast<const unsigned char*>(in);
-  while (*p) {
+  const auto* const end = p + size;
+  while (p < end) {
+    while (p < end && *p < 0x80) to[count++] = static_cast<wchar_t>(*p++);
+    if (p == end) break;
     char32_t c = *p;
-    int extra = c < 0x80           ? 0
-                : (c >> 5) == 0x6  ? 1
-                : (c >> 4) == 0xE  ? 2
-                : (c >> 3) == 0x1E ? 3
-                                   : -1;
+    int extra = (c >> 5) == 0x6 ? 1 : (c >> 4) == 0xE ? 2 : (c >> 3) == 0x1E ? 3 : -1;
     if (extra < 0) {
-      out.push_back(L'\uFFFD');
+      to[count++] = L'\uFFFD';
       ++p;
       continue;
     }
-    c &= extra == 0 ? 0x7F : (0x3F >> extra);
-    int i = 1;
+    c &= 0x3F >> extra;
+    int i = 1;  // the zero after the text ends a cut sequence
     for (; i <= extra && (p[i] & 0xC0) == 0x80; ++i) c = (c << 6) | (p[i] & 0x3F);
     if (i <= extra) {
-      out.push_back(L'\uFFFD');
+      to[count++] = L'\uFFFD';
       p += i;
       continue;
     }
-    out.push_back(static_cast<wchar_t>(c));
+    to[count++] = static_cast<wchar_t>(c);
     p += extra + 1;
   }
+  out.resize(count);
   return out;
 }

@@ -73,6 +73,25 @@ TEST(LocaleTextTest, CharactersTheLocaleCantEncodeBecomeQuestionMarks) {
   EXPECT_EQ(narrow, "T?r ?!");
 }
 
+// Random texts of ASCII runs of any length and characters of two, three and four bytes come
+// back whole from their UTF-8; cut inside its last character, the text ends in U+FFFD.
+TEST(LocaleTextTest, Utf8OfRandomTextsRoundTrips) {
+  const wchar_t pool[] = {
+      L'a', L' ', L'\x7f', L'\x80', L'\u00e9', L'\u20ac', static_cast<wchar_t>(0x1F600)};
+  std::mt19937 random(13);
+  for (int i = 0; i < 2000; ++i) {
+    std::wstring text;
+    for (int n = static_cast<int>(random() % 50); n > 0; --n)
+      text += pool[random() % 4 != 0 ? random() % 2 : random() % std::size(pool)];
+    const std::string utf8 = BeStringUtilities::WCharToUtf8(text.c_str());
+    ASSERT_EQ(BeStringUtilities::Utf8ToWChar(utf8.c_str()), text) << i;
+    if (text.empty() || text.back() < 0x80) continue;
+    const std::wstring cut =
+        BeStringUtilities::Utf8ToWChar(utf8.substr(0, utf8.size() - 1).c_str());
+    ASSERT_EQ(cut, text.substr(0, text.size() - 1) + L"\uFFFD") << i;
+  }
+}
+
 TEST(LocaleTextTest, Utf8RoundTripsAndRepairsBadBytes) {
   const wchar_t* text = L"Gr\u00fc\u00dfe \u20ac \U0001F600";
   EXPECT_EQ(BeStringUtilities::Utf8ToWChar(BeStringUtilities::WCharToUtf8(text).c_str()), text);
@@ -94,8 +113,11 @@ TEST(LocaleTextTest, ConversionsMatchTheLocalesCharacterCalls) {
     for (int i = 0; i < 500; ++i) {
       std::wstring wide;
       std::string narrow;
-      for (int n = static_cast<int>(random() % 12); n > 0; --n) {
-        wide += pool[random() % std::size(pool)];
+      // Short texts of any mix, and long ones of mostly ASCII (the first five of the pool),
+      // whose runs are converted eight characters at a time.
+      const bool mostlyAscii = i % 2 == 0;
+      for (int n = static_cast<int>(random() % (mostlyAscii ? 40 : 12)); n > 0; --n) {
+        wide += pool[random() % (mostlyAscii && random() % 16 != 0 ? 5 : std::size(pool))];
         narrow += bytes[random() % std::size(bytes)];
       }
       std::string expectedNarrow;
