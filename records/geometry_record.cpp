@@ -158,10 +158,7 @@ void writePositions(RecordTextWriter& writer, RecordTextWriter::RealMemo& memo,
 // One integer 0 per facet.
 void writeMaterialIndices(RecordTextWriter& writer, UInt64 facets) {
   writer.BeginArray();
-  writer.Entries(facets, 1, [](char* at, size_t) {
-    *at = '0';
-    return at + 1;
-  });
+  writer.SameEntries(facets, "0");
   writer.EndArray();
 }
 

@@ -134,6 +134,29 @@ char* RecordTextWriter::EntryLead::PutFirst(char* at) const {
   return at + size - 1;
 }
 
+void RecordTextWriter::SameEntries(size_t count, std::string_view scalar) {
+  if (count == 0) return;
+  Level& level = ArrayLevel();
+  const EntryLead lead(m_indent);
+  char* at = Reserve(count * (lead.size + scalar.size()));
+  if (!level.hasEntry) {
+    at = lead.PutFirst(at);
+    std::memcpy(at, scalar.data(), scalar.size());
+    at += scalar.size();
+    level.hasEntry = true;
+    --count;
+  }
+  const size_t entrySize = lead.size + scalar.size();
+  const size_t total = count * entrySize;
+  if (total != 0) {
+    std::memcpy(at, lead.bytes, lead.size);
+    std::memcpy(at + lead.size, scalar.data(), scalar.size());
+    for (size_t done = entrySize; done < total; done *= 2)
+      std::memcpy(at + done, at, std::min(done, total - done));
+  }
+  Commit(at + total);
+}
+
 void RecordTextWriter::Grow(size_t needed) {
   m_text.resize(std::max({m_text.size() * 2, needed, size_t{4096}}));
 }

@@ -132,6 +132,11 @@ class RecordTextWriter {
     }
     Commit(at);
   }
+  // count scalar entries of the array being written that are all the scalar text (a number,
+  // written as it stands), in one reservation: the first full entry is written and then
+  // copied on in doubling runs. For long arrays of one value.
+  // Throws std::logic_error when no array is being written.
+  void SameEntries(size_t count, std::string_view scalar);
   // The forms of Real and Unsigned, for Entries: at must have room for kRealRoom and
   // kUnsignedRoom bytes. They return the end of what they wrote.
   static constexpr size_t kRealRoom = record_text::kRealRoom;

@@ -227,8 +227,40 @@ TEST(RecordTextWriterTest, EntriesAreForArraysOnly) {
     return at + 1;
   };
   EXPECT_THROW(writer.Entries(1, 1, zero), std::logic_error);
+  EXPECT_THROW(writer.SameEntries(1, "0"), std::logic_error);
   writer.BeginObject();
   EXPECT_THROW(writer.Entries(1, 1, zero), std::logic_error);
+  EXPECT_THROW(writer.SameEntries(1, "0"), std::logic_error);
+}
+
+// Runs of one value, at depths whose leads fit the short piece and beyond it, in fresh
+// arrays and after entries, come out as the same entries written one by one.
+TEST(RecordTextWriterTest, SameEntriesWriteWhatEntriesWriteOneByOne) {
+  std::mt19937 random(11);
+  for (int trial = 0; trial < 400; ++trial) {
+    const size_t depth = 1 + random() % (trial < 200 ? 4 : RecordTextWriter::kMaxDepth - 1);
+    const size_t before = random() % 3, count = random() % (trial % 7 == 0 ? 2000 : 40);
+    const std::string scalar = std::to_string(random() % 1000);
+    auto write = [&](bool same) {
+      std::string buffer;
+      RecordTextWriter writer(buffer);
+      for (size_t level = 0; level < depth; ++level) writer.BeginArray();
+      for (size_t i = 0; i < before; ++i) writer.Integer(7);
+      if (same) {
+        writer.SameEntries(count, scalar);
+      } else {
+        writer.Entries(count, scalar.size(), [&](char* at, size_t) {
+          std::memcpy(at, scalar.data(), scalar.size());
+          return at + scalar.size();
+        });
+      }
+      writer.Integer(8);
+      for (size_t level = 0; level < depth; ++level) writer.EndArray();
+      return std::string(writer.Finish());
+    };
+    ASSERT_EQ(write(true), write(false))
+        << "depth " << depth << ", " << before << " before, " << count << " of " << scalar;
+  }
 }
 
 TEST(RecordTextWriterTest, ScratchTextIsSharedByOneBorrowerAtATime) {
