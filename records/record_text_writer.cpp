@@ -138,7 +138,7 @@ void RecordTextWriter::SameEntries(size_t count, std::string_view scalar) {
   if (count == 0) return;
   Level& level = ArrayLevel();
   const EntryLead lead(m_indent);
-  char* at = Reserve(count * (lead.size + scalar.size()));
+  char* at = Reserve(count * (lead.size + scalar.size()) + EntryLead::kPiece);
   if (!level.hasEntry) {
     at = lead.PutFirst(at);
     std::memcpy(at, scalar.data(), scalar.size());
@@ -149,8 +149,7 @@ void RecordTextWriter::SameEntries(size_t count, std::string_view scalar) {
   const size_t entrySize = lead.size + scalar.size();
   const size_t total = count * entrySize;
   if (total != 0) {
-    std::memcpy(at, lead.bytes, lead.size);
-    std::memcpy(at + lead.size, scalar.data(), scalar.size());
+    std::memcpy(lead.Put(at), scalar.data(), scalar.size());
     for (size_t done = entrySize; done < total; done *= 2)
       std::memcpy(at + done, at, std::min(done, total - done));
   }
@@ -179,11 +178,7 @@ bool RecordTextWriter::BeforeValue() {
   Level& level = m_levels[m_depth - 1];
   if (!level.isArray) return false;
   Open(level);
-  char* at = Reserve(1 + kLineRoom + m_indent);
-  *at = ',';
-  at += level.hasEntry ? 1 : 0;
-  level.hasEntry = true;
-  Commit(PutLine(at));
+  Commit(PutEntryStart(level, Reserve(1 + kLineRoom + m_indent)));
   return true;
 }
 
@@ -191,10 +186,7 @@ void RecordTextWriter::AnyKey(const Text& key) {
   Level& level = m_levels[m_depth - 1];
   Open(level);
   // One reservation: a comma, the line, the quoted key and " : ".
-  char* at = Reserve(1 + kLineRoom + m_indent + stringRoom(key) + 3);
-  if (level.hasEntry) *at++ = ',';
-  level.hasEntry = true;
-  at = PutLine(at);
+  char* at = PutEntryStart(level, Reserve(1 + kLineRoom + m_indent + stringRoom(key) + 3));
   at = putString(at, key);
   std::memcpy(at, " : ", 3);
   Commit(at + 3);
@@ -231,13 +223,7 @@ char* RecordTextWriter::ScalarAt(size_t room) {
   if (m_depth == 0 || !m_levels[m_depth - 1].isArray) return Reserve(room);
   Level& level = m_levels[m_depth - 1];
   Open(level);
-  char* at = Reserve(3 + m_indent + room);
-  if (level.hasEntry) *at++ = ',';
-  level.hasEntry = true;
-  at[0] = '\r';
-  at[1] = '\n';
-  std::memset(at + 2, '\t', m_indent);
-  return at + 2 + m_indent;
+  return PutEntryStart(level, Reserve(1 + kLineRoom + m_indent + room));
 }
 
 void RecordTextWriter::AnyString(const Text& text) {

@@ -256,15 +256,19 @@ class RecordTextWriter {
     }
     return at + 2 + m_indent;
   }
+  // The start of an entry of level at at (room for 1 + kLineRoom + m_indent bytes): the comma
+  // that all but its first entry take, then the line; where the entry goes.
+  char* PutEntryStart(Level& level, char* at) const {
+    *at = ',';
+    at += level.hasEntry ? 1 : 0;
+    level.hasEntry = true;
+    return PutLine(at);
+  }
   // A key whose piece is given: the comma, the line and the piece in one reservation.
   void PieceKey(const unsigned char* piece, size_t size) {
     Level& level = m_levels[m_depth - 1];
     if (!level.opened) Open(level);
-    char* at = Reserve(1 + kLineRoom + m_indent + Text::kPieceRoom);
-    *at = ',';
-    at += level.hasEntry ? 1 : 0;
-    level.hasEntry = true;
-    at = PutLine(at);
+    char* at = PutEntryStart(level, Reserve(1 + kLineRoom + m_indent + Text::kPieceRoom));
     std::memcpy(at, piece, Text::kPieceRoom);  // a fixed size: a few moves, no call
     Commit(at + size + 5);
   }
