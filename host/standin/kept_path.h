@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "standin/locale_codeset.h"
 #include "standin/paths.h"
 
 #ifdef __SSE2__
@@ -36,29 +37,10 @@ namespace host {
 }
 #endif
 
-// text as ASCII bytes in out, eight characters at a time; false (out then undefined) when a
-// character is not ASCII.
+// text as ASCII bytes in out; false (out then undefined) when a character is not ASCII.
 inline bool NarrowAscii(std::wstring_view text, std::string& out) {
   out.resize(text.size());
-  char* to = out.data();
-  size_t i = 0;
-#ifdef __SSE2__
-  static_assert(sizeof(wchar_t) == 4);
-  const __m128i high = _mm_set1_epi32(~0x7f), zero = _mm_setzero_si128();
-  for (; i + 8 <= text.size(); i += 8) {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i + 4));
-    const __m128i beyond = _mm_and_si128(_mm_or_si128(a, b), high);
-    if (_mm_movemask_epi8(_mm_cmpeq_epi32(beyond, zero)) != 0xffff) return false;
-    const __m128i halves = _mm_packs_epi32(a, b);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(to + i), _mm_packus_epi16(halves, halves));
-  }
-#endif
-  for (; i < text.size(); ++i) {
-    if (text[i] < 0 || text[i] >= 0x80) return false;
-    to[i] = static_cast<char>(text[i]);
-  }
-  return true;
+  return CopyAsciiRun(text.data(), text.size(), out.data()) == text.size();
 }
 // The thread's room for NarrowAscii's bytes.
 [[gnu::visibility("hidden")]] std::string& NarrowBuffer();

@@ -8,10 +8,6 @@
 #include <cwchar>
 #include <cwctype>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
 namespace {
 
 bool equalIgnoringCase(wchar_t a, wchar_t b) { return std::towlower(a) == std::towlower(b); }
@@ -45,26 +41,6 @@ void appendAscii(Out& out, const Char* text, size_t count) {
   out.resize(at + count);
   auto* to = out.data() + at;
   for (size_t i = 0; i < count; ++i) to[i] = static_cast<typename Out::value_type>(text[i]);
-}
-
-// Copies the characters below U+0080 that text[0, size) starts with to out, each as its one
-// byte, eight at a time; returns how many there were.
-size_t copyAsciiRun(const wchar_t* text, size_t size, char* out) {
-  size_t i = 0;
-#ifdef __SSE2__
-  static_assert(sizeof(wchar_t) == 4);
-  const __m128i high = _mm_set1_epi32(~0x7f), zero = _mm_setzero_si128();
-  for (; i + 8 <= size; i += 8) {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 4));
-    const __m128i beyond = _mm_and_si128(_mm_or_si128(a, b), high);
-    if (_mm_movemask_epi8(_mm_cmpeq_epi32(beyond, zero)) != 0xffff) break;
-    const __m128i halves = _mm_packs_epi32(a, b);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(halves, halves));
-  }
-#endif
-  for (; i < size && text[i] >= 0 && text[i] < 0x80; ++i) out[i] = static_cast<char>(text[i]);
-  return i;
 }
 
 void appendUtf8(std::string& out, char32_t c) {
@@ -152,7 +128,7 @@ AString& BeStringUtilities::WCharToCurrentLocaleChar(AString& out, WCharCP in) {
   if (keepsAscii) {
     // The ASCII characters that start the text (most often all of it) in one pass.
     out.resize(left);  // each character takes at least one byte
-    const size_t run = copyAsciiRun(in, left, out.data());
+    const size_t run = host::CopyAsciiRun(in, left, out.data());
     out.resize(run);
     in += run;
     left -= run;
