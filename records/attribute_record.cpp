@@ -161,13 +161,13 @@ void writeAttributeRecord(const WString& elementFolder, ElementHandleCR element)
   writeAttributeRecord(RecordFolder(elementFolder), element);
 }
 
-void writeAttributeRecord(const RecordFolder& folder, ElementHandleCR element) {
+std::string_view attributeRecordText(std::string& buffer, const RecordFolder& folder,
+                                     ElementHandleCR element) {
   AttributeTexts& texts = attributeTexts();
   texts.Clear();
   const bool anyInstance = addClassValues(element, texts);
 
-  ScratchText buffer;
-  RecordTextWriter writer(buffer.Text());
+  RecordTextWriter writer(buffer);
   writer.BeginObject();  // members in the order of their keys' bytes
   writer.Key("attribute");
   anyInstance ? writeClasses(writer, texts) : writer.Null();
@@ -176,5 +176,10 @@ void writeAttributeRecord(const RecordFolder& folder, ElementHandleCR element) {
   writer.Key("code");
   writer.String(RecordTextWriter::Text::Quoted(folder.quotedCode));
   writer.EndObject();
-  writeRecordText(folder, "attr.json", writer.Finish());
+  return writer.Finish();
+}
+
+void writeAttributeRecord(const RecordFolder& folder, ElementHandleCR element) {
+  ScratchText buffer;
+  writeRecordText(folder, "attr.json", attributeRecordText(buffer.Text(), folder, element));
 }

@@ -13,20 +13,18 @@
 
 namespace {
 
-enum class WriteOutcome { Written, NotOpened, CutShort };
-
 // Writes all of text to a new file in one write. CutShort: the file was created but not every
 // byte reached it, or it could not be closed cleanly.
-WriteOutcome writeWholeFile(const char* narrowName, std::string_view text) {
-  if (text.size() > std::numeric_limits<uint32_t>::max()) return WriteOutcome::NotOpened;
+RecordFileOutcome writeWholeFile(const char* narrowName, std::string_view text) {
+  if (text.size() > std::numeric_limits<uint32_t>::max()) return RecordFileOutcome::NotOpened;
   BeFile file;
-  if (file.Create(narrowName) != BeFileStatus::Success) return WriteOutcome::NotOpened;
+  if (file.Create(narrowName) != BeFileStatus::Success) return RecordFileOutcome::NotOpened;
   const uint32_t size = static_cast<uint32_t>(text.size());
   uint32_t written = 0;
   const bool wrote =
       file.Write(&written, text.data(), size) == BeFileStatus::Success && written == size;
   const bool closed = file.Close() == BeFileStatus::Success;
-  return wrote && closed ? WriteOutcome::Written : WriteOutcome::CutShort;
+  return wrote && closed ? RecordFileOutcome::Written : RecordFileOutcome::CutShort;
 }
 
 }  // namespace
@@ -45,8 +43,8 @@ namespace {
 
 // A file cut short would be read back as a different document; none is better. A file that
 // could not be opened was not touched and is left as it was.
-void reportUnwritten(WriteOutcome outcome, WCharCP path) {
-  if (outcome == WriteOutcome::CutShort) BeFileName::BeDeleteFile(path);
+void reportUnwritten(RecordFileOutcome outcome, WCharCP path) {
+  if (outcome == RecordFileOutcome::CutShort) BeFileName::BeDeleteFile(path);
   printMessage("Can't write file %S", path);
 }
 
@@ -54,8 +52,8 @@ void reportUnwritten(WriteOutcome outcome, WCharCP path) {
 
 void writeTextFile(WCharCP path, std::string_view text) {
   if (!path) path = L"";
-  const WriteOutcome outcome = writeWholeFile(localeText(path).c_str(), text);
-  if (outcome != WriteOutcome::Written) reportUnwritten(outcome, path);
+  const RecordFileOutcome outcome = writeWholeFile(localeText(path).c_str(), text);
+  if (outcome != RecordFileOutcome::Written) reportUnwritten(outcome, path);
 }
 
 void readJsonFile(Json::Value& document, const BeFileName& path) {
@@ -84,10 +82,23 @@ RecordFolder::RecordFolder(const WString& folderPath)
   quotedCode = RecordTextWriter::Quote(code);
 }
 
+namespace {
+
+// The folder's path, a backslash and the ASCII file name, as wide text.
+WString recordPath(const RecordFolder& folder, const char* fileName) {
+  WString path = folder.path;
+  path.append(L"\\");
+  for (const char* c = fileName; *c; ++c) path.push_back(static_cast<WChar>(*c));
+  return path;
+}
+
+}  // namespace
+
 // The narrow name is the folder's locale text, a backslash and the ASCII file name: the
 // locale text of the whole path, as the encodings of locales keep no shift state. It is
 // joined on the stack when it fits, as nearly every one does.
-void writeRecordText(const RecordFolder& folder, const char* fileName, std::string_view text) {
+RecordFileOutcome putRecordText(const RecordFolder& folder, const char* fileName,
+                                std::string_view text) {
   const std::string_view folderText(folder.localePath);
   const size_t nameSize = std::strlen(fileName);
   char onStack[512];
@@ -100,10 +111,17 @@ void writeRecordText(const RecordFolder& folder, const char* fileName, std::stri
   std::memcpy(narrowName, folderText.data(), folderText.size());
   narrowName[folderText.size()] = '\\';
   std::memcpy(narrowName + folderText.size() + 1, fileName, nameSize + 1);  // its zero too
-  const WriteOutcome outcome = writeWholeFile(narrowName, text);
-  if (outcome == WriteOutcome::Written) return;
-  WString path = folder.path;
-  path.append(L"\\");
-  for (const char* c = fileName; *c; ++c) path.push_back(static_cast<WChar>(*c));
-  reportUnwritten(outcome, path.c_str());
+  const RecordFileOutcome outcome = writeWholeFile(narrowName, text);
+  if (outcome == RecordFileOutcome::CutShort)
+    BeFileName::BeDeleteFile(recordPath(folder, fileName).c_str());
+  return outcome;
+}
+
+void reportUnwrittenRecord(const RecordFolder& folder, const char* fileName) {
+  printMessage("Can't write file %S", recordPath(folder, fileName).c_str());
+}
+
+void writeRecordText(const RecordFolder& folder, const char* fileName, std::string_view text) {
+  if (putRecordText(folder, fileName, text) != RecordFileOutcome::Written)
+    reportUnwrittenRecord(folder, fileName);
 }

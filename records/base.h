@@ -52,3 +52,12 @@ struct RecordFolder {
 // Writes text as the file fileName (ASCII, e.g. "geo.json") inside the folder, as
 // writeJsonFile does.
 void writeRecordText(const RecordFolder& folder, const char* fileName, std::string_view text);
+
+// writeRecordText in two steps, for a caller that writes on one thread and reports on
+// another: putRecordText writes the file and reports nothing (a file cut short is removed
+// already); reportUnwrittenRecord then gives the message for a file that putRecordText did not
+// write.
+enum class RecordFileOutcome { Written, NotOpened, CutShort };
+RecordFileOutcome putRecordText(const RecordFolder& folder, const char* fileName,
+                                std::string_view text);
+void reportUnwrittenRecord(const RecordFolder& folder, const char* fileName);

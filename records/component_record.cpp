@@ -53,12 +53,15 @@ std::string_view componentRecordText(std::string& buffer, RecordTextWriter::Text
   return writer.Finish();
 }
 
+std::string_view componentRecordText(std::string& buffer, const RecordFolder& folder,
+                                     ElementHandleCR element) {
+  return componentRecordText(buffer, RecordTextWriter::Text::Quoted(folder.quotedCode),
+                             element.GetElementId(), elementDescription(element));
+}
+
 void writeComponentRecord(const RecordFolder& folder, ElementHandleCR element) {
   ScratchText buffer;
-  writeRecordText(
-      folder, "component.json",
-      componentRecordText(buffer.Text(), RecordTextWriter::Text::Quoted(folder.quotedCode),
-                          element.GetElementId(), elementDescription(element)));
+  writeRecordText(folder, "component.json", componentRecordText(buffer.Text(), folder, element));
 }
 
 void writeComponentRecord(const WString& elementFolder, ElementHandleCR element) {

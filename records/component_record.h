@@ -20,3 +20,6 @@ void writeComponentRecord(const RecordFolder& folder, ElementHandleCR element);
 // description name (locale text), written in the storage of buffer (see RecordTextWriter).
 std::string_view componentRecordText(std::string& buffer, RecordTextWriter::Text code, ElementId id,
                                      std::string_view name);
+// The record that writeComponentRecord writes into folder, made in buffer alike.
+std::string_view componentRecordText(std::string& buffer, const RecordFolder& folder,
+                                     ElementHandleCR element);

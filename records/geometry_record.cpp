@@ -212,13 +212,17 @@ std::string_view geometryRecordText(std::string& buffer, RecordTextWriter::Text 
   return writer.Finish();
 }
 
+std::string_view geometryRecordText(std::string& buffer, const RecordFolder& folder,
+                                    ElementHandleCR element,
+                                    const bvector<PolyfaceHeaderPtr>& meshes) {
+  return geometryRecordText(buffer, RecordTextWriter::Text::Quoted(folder.quotedCode),
+                            geometryLook(element), meshes);
+}
+
 void writeGeometryRecord(const RecordFolder& folder, ElementHandleCR element,
                          const bvector<PolyfaceHeaderPtr>& meshes) {
   ScratchText buffer;
-  writeRecordText(
-      folder, "geo.json",
-      geometryRecordText(buffer.Text(), RecordTextWriter::Text::Quoted(folder.quotedCode),
-                         geometryLook(element), meshes));
+  writeRecordText(folder, "geo.json", geometryRecordText(buffer.Text(), folder, element, meshes));
 }
 
 void writeGeometryRecord(const WString& elementFolder, ElementHandleCR element,

@@ -33,3 +33,7 @@ GeometryLook geometryLook(ElementHandleCR element);
 std::string_view geometryRecordText(std::string& buffer, RecordTextWriter::Text code,
                                     const GeometryLook& look,
                                     const bvector<PolyfaceHeaderPtr>& meshes);
+// The record that writeGeometryRecord writes into folder, made in buffer alike.
+std::string_view geometryRecordText(std::string& buffer, const RecordFolder& folder,
+                                    ElementHandleCR element,
+                                    const bvector<PolyfaceHeaderPtr>& meshes);
