@@ -70,6 +70,7 @@ void exportCommand(WCharCP) {
   for (DgnModelRefP modelRef : models) scanModel(modelRef, countElement, &total);
   mdlStatus_beginTask("Export", total);
   for (DgnModelRefP modelRef : models) scanModel(modelRef, exportElement, &scan);
-  mdlStatus_endTask(scan.elementsWritten, scan.foldersWritten);
+  scan.writing.Drain();
+  mdlStatus_endTask(scan.elementsWritten, scan.writing.FoldersMade());
   printMessage("Output to %S", mainFolder.c_str());
 }

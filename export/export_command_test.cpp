@@ -157,6 +157,28 @@ TEST_F(ExportTest, ElementsWhoseFolderNamesClashAreReportedAndTheFirstKept) {
   EXPECT_EQ(text.find("9000"), std::string::npos) << "the first element's records stay";
 }
 
+// The records are written while the next elements are faceted, yet the messages keep the
+// elements' order: a record of the first element that can't be written is reported before the
+// clash that the second element meets.
+TEST_F(ExportTest, MessagesFollowTheElementsOrderWhileTheWritingRunsBehind) {
+  std::string site = temp.Path() + "/Site.dgn";
+  DesignBuilder builder(host::ToWindowsPath(site));
+  addBox(builder.AddModel("a/b"), 1);
+  addBox(builder.AddModel("a\\b"), 1);
+  builder.AddAttachment(*builder.File().models[0], "Site.dgn", "a\\b");
+  std::string error;
+  ASSERT_TRUE(host::SaveDesignFile(builder.File(), site, &error)) << error;
+  host::testing::FaultInjectingFileSystem refusing;
+  refusing.FailOp(host::testing::FileOp::NewWritableFile, "- 1/attr.json");
+  host::ScopedFileSystem scoped(refusing);
+  ShellOutcome run = exportInProcess(site);
+  ASSERT_EQ(run.messages.size(), 3u);
+  EXPECT_EQ(run.messages[0], "Can't write file C:\\Temp\\Site\\Site.dgn - a_b - 1\\attr.json");
+  EXPECT_TRUE(
+      run.messages[1].starts_with("Element folder C:\\Temp\\Site\\Site.dgn - a_b - 1 is taken"))
+      << run.messages[1];
+}
+
 TEST_F(ExportTest, ASecondExportReplacesTheFirst) {
   exportInShell(writeDesign("Site.dgn", {1, 2}));
   std::ofstream(mainFolder("Site") + "/stray.txt") << "left by hand";

@@ -37,18 +37,20 @@ std::wstring describeElement(const DgnModel* model, ElementId id) {
   return text;
 }
 
-// Fills scan.folder with the element's folder. False, with a message naming the folder and
-// both elements, when an earlier element of this export took that folder.
-bool claimFolder(ExportScan& scan, const DgnModel& model, ElementId id) {
+// Fills folder with the element's folder. False, with a message naming the folder and both
+// elements, when an earlier element of this export took that folder. The message follows
+// those of the elements before, so their writing is waited for first.
+bool claimFolder(ExportScan& scan, const DgnModel& model, ElementId id, RecordFolder& folder) {
   if (scan.namedModel != &model) {
     scan.namer = std::make_unique<ModelFolderNamer>(scan.mainFolder, model);
     scan.modelClaims = &scan.claims.ForPrefix(scan.namer->NamePrefix());
     scan.namedModel = &model;
   }
-  scan.namer->Name(id, scan.folder);
+  scan.namer->Name(id, folder);
   auto [owner, fresh] = scan.modelClaims->emplace(id, FolderClaims::Owner{&model, id});
   if (fresh) return true;
-  printMessage("Element folder %S is taken by %S: %S is left out", scan.folder.path.c_str(),
+  scan.writing.Drain();
+  printMessage("Element folder %S is taken by %S: %S is left out", folder.path.c_str(),
                describeElement(owner->second.model, owner->second.id).c_str(),
                describeElement(&model, id).c_str());
   return false;
@@ -57,20 +59,25 @@ bool claimFolder(ExportScan& scan, const DgnModel& model, ElementId id) {
 void writeRecords(ExportScan& scan, ElementHandleCR element,
                   const bvector<PolyfaceHeaderPtr>& meshes) {
   const DgnModel* model = element.GetDgnModelP();
+  ElementRecords& records = scan.writing.Next();
   // An element without a model has no folder name; its folder can't be made, which shows
   // when its record files can't be written.
   if (!model) {
     WString elementFolder;
     createElementFolder(elementFolder, scan.mainFolder.c_str(), element);
-    scan.folder = RecordFolder(elementFolder);
-  } else if (!claimFolder(scan, *model, element.GetElementId())) {
+    records.folder = RecordFolder(elementFolder);
+    records.makeFolder = false;
+  } else if (!claimFolder(scan, *model, element.GetElementId(), records.folder)) {
     return;
-  } else if (makeElementFolder(scan.folder.path) == 0) {
-    ++scan.foldersWritten;
   }
-  writeGeometryRecord(scan.folder, element, meshes);
-  writeComponentRecord(scan.folder, element);
-  writeAttributeRecord(scan.folder, element);
+  using File = ElementRecords::File;
+  records.texts[File::Geometry] =
+      geometryRecordText(records.buffers[File::Geometry], records.folder, element, meshes);
+  records.texts[File::Component] =
+      componentRecordText(records.buffers[File::Component], records.folder, element);
+  records.texts[File::Attribute] =
+      attributeRecordText(records.buffers[File::Attribute], records.folder, element);
+  scan.writing.Hand();
   ++scan.elementsWritten;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "export/record_write_behind.h"
 #include "host/polyface.h"
 #include "host/scan_criteria.h"
 #include "host/wstring.h"
@@ -37,24 +38,25 @@ class FolderClaims {
 };
 
 // What the scans of one export share: where the records go, the folder claims, the element
-// folder's names for the model being scanned, and the counts that the host's status service
-// is given.
+// folder's names for the model being scanned, the writing of the folders and records, and the
+// counts that the host's status service is given.
 struct ExportScan {
   WString mainFolder;
   FolderClaims claims;
   const DgnModel* namedModel = nullptr;               // the model that namer and claims are for
   std::unique_ptr<ModelFolderNamer> namer;            // names namedModel's element folders
   FolderClaims::PrefixClaims* modelClaims = nullptr;  // the claims of namer's prefix
-  RecordFolder folder;                                // the element's folder, refilled each time
   bvector<PolyfaceHeaderPtr> meshes;  // the element's facet sets, emptied after each element
   int64_t elementsDone = 0;           // elements the scans went through
-  int64_t elementsWritten = 0;        // elements whose records were written
-  int64_t foldersWritten = 0;         // element folders made
+  int64_t elementsWritten = 0;        // elements whose records were handed to writing
+  // Last, so that whatever an exception leaves queued is written while the rest still stands.
+  RecordWriteBehind writing;
 };
 
 // The element scan callback. argument is the export's ExportScan, owned by the export
-// command; each element counts as done and is reported to the status service. An element
-// whose folder name another element of this export already took is reported and left out;
-// the first element's records stay. Always returns 0, so the scan goes on whatever happened
-// to this element.
+// command; each element counts as done and is reported to the status service. The element's
+// records are made here and handed to scan.writing, which makes its folder and files; the
+// export drains it before it counts the folders made. An element whose folder name another
+// element of this export already took is reported and left out; the first element's records
+// stay. Always returns 0, so the scan goes on whatever happened to this element.
 int exportElement(ElementRefBase* elementRef, CallbackArgP argument, ScanCriteria* criteria);

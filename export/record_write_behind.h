@@ -1,0 +1,99 @@
+// The export's writing of element folders and record files, done behind the making of the
+// records: while a thread of its own makes one element's folder and files, the export facets
+// and writes the records of the next elements. The file system's work and the export's own
+// then run side by side, and an export takes about as long as its system calls.
+//
+// What the caller sees is what writing each element in turn would give: the folders and files
+// are made in the order the elements are handed over, each element's folder before its
+// files, and every outcome (the "Can't write file" messages, the folders made, an exception)
+// reaches the caller's thread in that order.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "records/base.h"
+
+// One element's share of the writing: its folder and its three records, filled by the caller,
+// and what the writing did with them. A slot serves element after element, so that the
+// buffers' room is reused.
+struct ElementRecords {
+  // The records, in the order they are written.
+  enum File : size_t { Geometry, Component, Attribute, kFiles };
+  static constexpr const char* kFileNames[kFiles] = {"geo.json", "component.json", "attr.json"};
+
+  RecordFolder folder;
+  bool makeFolder = true;          // false: the folder is left as it is (an element with no model)
+  std::string buffers[kFiles];     // where the caller makes the records; room kept
+  std::string_view texts[kFiles];  // the records, in the order of kFileNames
+
+  // Set by the writing.
+  bool folderMade = false;
+  RecordFileOutcome outcomes[kFiles] = {};
+  std::exception_ptr failure;  // what the writing of this element threw, if anything
+};
+
+class RecordWriteBehind {
+ public:
+  enum class Mode {
+    Behind,  // on a thread of its own
+    Inline,  // on the caller's thread, as each element is handed over
+  };
+  // The mode the export uses: Behind where a second processor can take the writing.
+  static Mode MachineMode();
+
+  // slots (at least 1) bounds the elements handed over and not yet written, and with them the
+  // memory that their records hold. A thread that can't be started leaves the writing inline.
+  explicit RecordWriteBehind(Mode mode = MachineMode(), size_t slots = 16);
+  // Writes whatever was handed over and is not written yet and reports it (see Drain), unless
+  // a writing threw; nothing thrown leaves the destructor.
+  ~RecordWriteBehind();
+  RecordWriteBehind(const RecordWriteBehind&) = delete;
+  RecordWriteBehind& operator=(const RecordWriteBehind&) = delete;
+
+  // The slot for the next element, to be filled and handed over, or left for the next call.
+  // Waits while every slot is still queued, and reports the elements written meanwhile, as
+  // Drain does; it rethrows as Drain does.
+  ElementRecords& Next();
+  // Queues the slot that Next gave for writing.
+  void Hand();
+  // Waits until every element handed over is written, then reports each in turn: a
+  // "Can't write file" message for each record file not written, and the folders made
+  // counted. An exception that writing an element threw is rethrown when that element's turn
+  // comes; the elements handed over after it are not written.
+  void Drain();
+
+  // Element folders made, among the elements reported.
+  int64_t FoldersMade() const { return m_foldersMade; }
+
+ private:
+  void WriteLoop();
+  // Waits until the writing reached count elements (or threw), then reports what it wrote.
+  void ReportUpTo(uint64_t count);
+  void Report(ElementRecords& records);
+  ElementRecords& Slot(uint64_t index) { return m_slots[index % m_slots.size()]; }
+
+  std::vector<ElementRecords> m_slots;
+  uint64_t m_reported = 0;         // elements reported; the caller's alone
+  uint64_t m_nextHanded = 0;       // the caller's copy of m_handed
+  int64_t m_foldersMade = 0;       // the caller's alone
+  bool m_reportedFailure = false;  // a writing's exception was rethrown: nothing more is done
+
+  std::mutex m_mutex;
+  std::condition_variable m_workToDo;  // the writer waits on it for work or the end
+  std::condition_variable m_written;   // the caller waits on it for room or the end of work
+  uint64_t m_handed = 0;               // elements handed over
+  uint64_t m_writtenCount = 0;         // elements written (or passed over after a throw)
+  uint64_t m_wanted = 0;               // the written count the caller waits for; 0: none
+  bool m_stopping = false;             // no more work comes
+  bool m_threw = false;                // a writing threw: what follows is passed over
+
+  std::thread m_thread;  // last: started when all else is ready; not joinable when inline
+};
