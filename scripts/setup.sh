@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build needs (only those missing), then configures
 # and builds. Usage: scripts/setup.sh [BUILD_DIR] [extra cmake arguments...]
-# TOLVANE_SANITIZE=ON builds with AddressSanitizer and UndefinedBehaviorSanitizer.
+# TOLVANE_SANITIZE=ON builds with AddressSanitizer and UndefinedBehaviorSanitizer,
+# TOLVANE_SANITIZE=thread with ThreadSanitizer.
 # Warnings are errors here, as in CI; TOLVANE_WERROR=OFF turns that off. A plain cmake build
 # of a user never makes them errors.
 # TOLVANE_WEB_TESTS=ON (or OFF) adds (or drops) the web checks of tests/web/run.sh in ctest.
@@ -26,7 +27,7 @@ build_dir="${1:-build}"
 shift || true
 sanitize="${TOLVANE_SANITIZE:-OFF}"
 benchmarks=ON
-[[ "$sanitize" == ON ]] && benchmarks=OFF  # benchmarks mean nothing under the sanitizers
+[[ "$sanitize" != OFF ]] && benchmarks=OFF  # benchmarks mean nothing under the sanitizers
 web=()
 [[ -n "${TOLVANE_WEB_TESTS:-}" ]] && web=(-DTOLVANE_WEB_TESTS="$TOLVANE_WEB_TESTS")
 cmake -S . -B "$build_dir" -G Ninja -DTOLVANE_SANITIZE="$sanitize" -DTOLVANE_BENCHMARKS="$benchmarks" \
