@@ -77,22 +77,29 @@ FaultInjectingFileSystem::FaultInjectingFileSystem(FileSystem& target)
 FaultInjectingFileSystem::~FaultInjectingFileSystem() = default;
 
 void FaultInjectingFileSystem::FailNth(uint64_t n, int code) {
+  std::lock_guard<std::mutex> lock(m_mutex);
   m_failAt = n == 0 ? 0 : m_operations + n;
   m_failAtCode = code;
 }
 
 void FaultInjectingFileSystem::FailOp(FileOp op, std::string pathPart, int times, int code) {
+  std::lock_guard<std::mutex> lock(m_mutex);
   m_rules.push_back(Rule{op, std::move(pathPart), times, code});
 }
 
-void FaultInjectingFileSystem::ShortWrites() { m_shortWrites = true; }
+void FaultInjectingFileSystem::ShortWrites() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_shortWrites = true;
+}
 
 void FaultInjectingFileSystem::DiskFullAfter(uint64_t bytes) {
+  std::lock_guard<std::mutex> lock(m_mutex);
   m_diskLimited = true;
   m_diskLeft = bytes;
 }
 
 void FaultInjectingFileSystem::Heal() {
+  std::lock_guard<std::mutex> lock(m_mutex);
   m_failAt = 0;
   m_rules.clear();
   m_shortWrites = false;
@@ -100,6 +107,7 @@ void FaultInjectingFileSystem::Heal() {
 }
 
 FileStatus FaultInjectingFileSystem::Check(FileOp op, const std::string& path) {
+  std::lock_guard<std::mutex> lock(m_mutex);
   ++m_operations;
   int code = 0;
   if (m_failAt != 0 && m_operations == m_failAt) code = m_failAtCode;
@@ -118,6 +126,7 @@ FileStatus FaultInjectingFileSystem::Check(FileOp op, const std::string& path) {
 
 size_t FaultInjectingFileSystem::AppendAllowance(const std::string& path, size_t size,
                                                  FileStatus* status) {
+  std::lock_guard<std::mutex> lock(m_mutex);
   size_t allowed = size;
   if (m_shortWrites && size > 0) {
     allowed = size / 2;

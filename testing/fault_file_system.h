@@ -1,11 +1,14 @@
 // A file system that forwards to another and makes chosen operations fail: the one way every
 // fault test of the project says "the disk refuses this". Counting every operation lets a
-// test fail each operation of a piece of work in turn (a fault sweep).
+// test fail each operation of a piece of work in turn (a fault sweep). Operations may come
+// from several threads at once (the export writes its records on a thread of its own); the
+// counts and failures then follow the order in which they reach the file system.
 #pragma once
 
 #include <cerrno>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -50,7 +53,7 @@ class FaultInjectingFileSystem : public FileSystemWrapper {
   // Drops every rule; the counts go on.
   void Heal();
 
-  // Operations seen so far, and how many were made to fail.
+  // Operations seen so far, and how many were made to fail; read while no operation runs.
   uint64_t OperationCount() const { return m_operations; }
   uint64_t FaultsInjected() const { return m_faults; }
   // "Append /tmp/x/geo.json" for each failed operation, in order.
@@ -82,6 +85,7 @@ class FaultInjectingFileSystem : public FileSystemWrapper {
   // How many of `size` bytes an append to path may write; sets *status when not all.
   size_t AppendAllowance(const std::string& path, size_t size, FileStatus* status);
 
+  std::mutex m_mutex;  // guards the rules and counts below
   uint64_t m_operations = 0;
   uint64_t m_faults = 0;
   uint64_t m_failAt = 0;  // the operation count that fails, 0 for none

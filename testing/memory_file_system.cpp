@@ -51,29 +51,38 @@ class MemoryWritableFile : public WritableFile {
 MemoryFileSystem::MemoryFileSystem() { m_nodes["/"] = Node{FileKind::Directory, nullptr}; }
 MemoryFileSystem::~MemoryFileSystem() = default;
 
-void MemoryFileSystem::AddDirectory(const std::string& path) {
+void MemoryFileSystem::AddDirectoryLocked(const std::string& path) {
   if (path.empty() || path == "/") return;
-  AddDirectory(parentOf(path));
+  AddDirectoryLocked(parentOf(path));
   m_nodes[path] = Node{FileKind::Directory, nullptr};
 }
 
+void MemoryFileSystem::AddDirectory(const std::string& path) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  AddDirectoryLocked(path);
+}
+
 void MemoryFileSystem::AddFile(const std::string& path, std::string contents) {
-  AddDirectory(parentOf(path));
+  std::lock_guard<std::mutex> lock(m_mutex);
+  AddDirectoryLocked(parentOf(path));
   m_nodes[path] = Node{FileKind::Regular, std::make_shared<std::string>(std::move(contents))};
 }
 
 void MemoryFileSystem::AddOther(const std::string& path) {
-  AddDirectory(parentOf(path));
+  std::lock_guard<std::mutex> lock(m_mutex);
+  AddDirectoryLocked(parentOf(path));
   m_nodes[path] = Node{FileKind::Other, nullptr};
 }
 
 std::optional<std::string> MemoryFileSystem::FileContents(const std::string& path) const {
+  std::lock_guard<std::mutex> lock(m_mutex);
   const Node* node = Find(path);
   if (!node || node->kind != FileKind::Regular) return std::nullopt;
   return *node->contents;
 }
 
 std::vector<std::string> MemoryFileSystem::Paths() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
   std::vector<std::string> paths;
   for (const auto& [path, node] : m_nodes)
     if (path != "/") paths.push_back(path);
@@ -101,6 +110,7 @@ FileStatus MemoryFileSystem::CheckParent(std::string_view operation,
 }
 
 FileStatus MemoryFileSystem::CreateDirectory(const std::string& path) {
+  std::lock_guard<std::mutex> lock(m_mutex);
   if (Find(path)) return FileStatus::Error(EEXIST, "create folder", path);
   FileStatus parent = CheckParent("create folder", path);
   if (!parent.ok()) return parent;
@@ -109,6 +119,7 @@ FileStatus MemoryFileSystem::CreateDirectory(const std::string& path) {
 }
 
 FileStatus MemoryFileSystem::RemoveTree(const std::string& path) {
+  std::lock_guard<std::mutex> lock(m_mutex);
   if (!Find(path)) return FileStatus::Error(MissingCode(path), "remove", path);
   if (path == "/") return FileStatus::Error(EBUSY, "remove", path);
   auto [prefix, end] = insideRange(path);
@@ -118,6 +129,7 @@ FileStatus MemoryFileSystem::RemoveTree(const std::string& path) {
 }
 
 FileStatus MemoryFileSystem::Stat(const std::string& path, FileInfo* info) {
+  std::lock_guard<std::mutex> lock(m_mutex);
   const Node* node = Find(path);
   if (!node) return FileStatus::Error(MissingCode(path), "stat", path);
   *info = FileInfo{node->kind, node->contents ? node->contents->size() : 0};
@@ -125,11 +137,13 @@ FileStatus MemoryFileSystem::Stat(const std::string& path, FileInfo* info) {
 }
 
 FileStatus MemoryFileSystem::Exists(const std::string& path) {
+  std::lock_guard<std::mutex> lock(m_mutex);
   return Find(path) ? FileStatus::Ok() : FileStatus::Error(MissingCode(path), "stat", path);
 }
 
 FileStatus MemoryFileSystem::ListSubdirectories(const std::string& path,
                                                 std::vector<std::string>* names) {
+  std::lock_guard<std::mutex> lock(m_mutex);
   const Node* node = Find(path);
   if (!node) return FileStatus::Error(MissingCode(path), "open folder", path);
   if (node->kind != FileKind::Directory) return FileStatus::Error(ENOTDIR, "open folder", path);
@@ -144,6 +158,7 @@ FileStatus MemoryFileSystem::ListSubdirectories(const std::string& path,
 
 FileStatus MemoryFileSystem::NewWritableFile(const std::string& path,
                                              std::unique_ptr<WritableFile>* file) {
+  std::lock_guard<std::mutex> lock(m_mutex);
   file->reset();
   if (const Node* node = Find(path); node && node->kind != FileKind::Regular)
     return FileStatus::Error(node->kind == FileKind::Directory ? EISDIR : EACCES, "create", path);
@@ -157,6 +172,7 @@ FileStatus MemoryFileSystem::NewWritableFile(const std::string& path,
 
 FileStatus MemoryFileSystem::ReadFile(const std::string& path, std::string* contents,
                                       uint64_t maxBytes) {
+  std::lock_guard<std::mutex> lock(m_mutex);
   contents->clear();
   const Node* node = Find(path);
   if (!node) return FileStatus::Error(MissingCode(path), "open", path);
@@ -172,6 +188,7 @@ FileStatus MemoryFileSystem::ReadFile(const std::string& path, std::string* cont
 }
 
 FileStatus MemoryFileSystem::RemoveFile(const std::string& path) {
+  std::lock_guard<std::mutex> lock(m_mutex);
   const Node* node = Find(path);
   if (!node) return FileStatus::Error(MissingCode(path), "remove", path);
   if (node->kind == FileKind::Directory) return FileStatus::Error(EISDIR, "remove", path);
@@ -182,6 +199,7 @@ FileStatus MemoryFileSystem::RemoveFile(const std::string& path) {
 // Follows rename(2): a file replaces a file; a folder replaces an empty folder and moves
 // with everything in it; nothing moves into itself.
 FileStatus MemoryFileSystem::RenameFile(const std::string& from, const std::string& to) {
+  std::lock_guard<std::mutex> lock(m_mutex);
   // Both parents are looked up before either name, as the kernel does.
   FileStatus parent = CheckParent("rename", from);
   if (parent.ok()) parent = CheckParent("rename", to);
@@ -210,6 +228,7 @@ FileStatus MemoryFileSystem::RenameFile(const std::string& from, const std::stri
 }
 
 FileStatus MemoryFileSystem::SyncDirectory(const std::string& path) {
+  std::lock_guard<std::mutex> lock(m_mutex);
   const Node* node = Find(path);
   if (!node || node->kind != FileKind::Directory)
     return FileStatus::Error(MissingCode(path), "open folder", path);

@@ -2,12 +2,14 @@
 // regular files and "other" entries (a device or a pipe, which reads refuse) under absolute
 // local paths. It behaves as the local disk does for everything the host asks of it, with the
 // same error codes, so a test can seed it, run host operations over it, and read back what
-// they wrote. Not thread-safe; paths are taken as given (no "." or ".." resolution), with the
-// root "/" present from the start.
+// they wrote. Its operations may come from several threads (each holds the file system while
+// it runs); paths are taken as given (no "." or ".." resolution), with the root "/" present
+// from the start.
 #pragma once
 
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -47,12 +49,14 @@ class MemoryFileSystem : public FileSystem {
     FileKind kind;
     std::shared_ptr<std::string> contents;  // shared with open writers; files only
   };
+  void AddDirectoryLocked(const std::string& path);
   const Node* Find(const std::string& path) const;
   // Why nothing is at path: ENOTDIR when a component above it is not a folder, else ENOENT.
   int MissingCode(const std::string& path) const;
   // ENOENT when the parent folder of path is missing, ENOTDIR when it is not a folder.
   FileStatus CheckParent(std::string_view operation, const std::string& path) const;
 
+  mutable std::mutex m_mutex;  // held by every public function
   std::map<std::string, Node> m_nodes;
 };
 
