@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <system_error>
 
+#include "host/file_name.h"
 #include "records/output_folders.h"
 
 namespace {
@@ -11,11 +12,10 @@ namespace {
 // that the slots don't keep the largest records of the export.
 constexpr size_t kBufferKept = size_t{1} << 20;
 
-// Makes the element's folder, then writes its records in order. What this throws is kept in
-// the slot, for the caller's thread to rethrow in its turn.
-void writeElement(ElementRecords& records) {
+// Writes the element's records in order. What this throws is kept in the slot, for the
+// caller's thread to rethrow in its turn.
+void writeRecords(ElementRecords& records) {
   try {
-    records.folderMade = records.makeFolder && makeElementFolder(records.folder.path) == 0;
     for (size_t i = 0; i < ElementRecords::kFiles; ++i)
       records.outcomes[i] =
           putRecordText(records.folder, ElementRecords::kFileNames[i], records.texts[i]);
@@ -74,9 +74,11 @@ ElementRecords& RecordWriteBehind::Next() {
 
 void RecordWriteBehind::Hand() {
   if (m_reportedFailure) return;
+  ElementRecords& records = Slot(m_nextHanded);
+  records.folderMade = records.makeFolder && makeElementFolder(records.folder.path) == 0;
   if (!m_thread.joinable()) {
-    writeElement(Slot(m_nextHanded++));
-    ReportUpTo(m_nextHanded);
+    writeRecords(records);
+    ReportUpTo(++m_nextHanded);
     return;
   }
   bool writerIdle;
@@ -98,7 +100,7 @@ void RecordWriteBehind::WriteLoop() {
     ElementRecords& records = Slot(m_writtenCount);
     const bool passOver = m_threw;
     lock.unlock();
-    if (!passOver) writeElement(records);
+    if (!passOver) writeRecords(records);
     lock.lock();
     m_threw = m_threw || records.failure;
     ++m_writtenCount;
@@ -116,7 +118,23 @@ void RecordWriteBehind::ReportUpTo(uint64_t count) {
     m_wanted = 0;
     written = m_writtenCount;
   }
-  while (m_reported < written) Report(Slot(m_reported++));
+  while (m_reported < written) {
+    ElementRecords& records = Slot(m_reported++);
+    Report(records);
+    if (records.failure) {
+      m_reportedFailure = true;
+      RemoveFoldersPassedOver();
+      std::rethrow_exception(records.failure);
+    }
+  }
+}
+
+// The elements handed over after the one whose writing threw are passed over, as the export
+// ends there; the folders made for them would be left empty.
+void RecordWriteBehind::RemoveFoldersPassedOver() {
+  for (uint64_t index = m_reported; index < m_nextHanded; ++index)
+    if (Slot(index).folderMade)
+      BeFileName::EmptyAndRemoveDirectory(Slot(index).folder.path.c_str());
 }
 
 void RecordWriteBehind::Report(ElementRecords& records) {
@@ -126,8 +144,4 @@ void RecordWriteBehind::Report(ElementRecords& records) {
       reportUnwrittenRecord(records.folder, ElementRecords::kFileNames[i]);
   for (std::string& buffer : records.buffers)
     if (buffer.capacity() > kBufferKept) std::string().swap(buffer);
-  if (records.failure) {
-    m_reportedFailure = true;
-    std::rethrow_exception(records.failure);
-  }
 }

@@ -1,12 +1,14 @@
-// The export's writing of element folders and record files, done behind the making of the
-// records: while a thread of its own makes one element's folder and files, the export facets
-// and writes the records of the next elements. The file system's work and the export's own
-// then run side by side, and an export takes about as long as its system calls.
+// The export's writing of record files, done behind the making of the records: while a thread
+// of its own writes one element's files, the export facets the next elements and makes their
+// records. The file system's work and the export's own then run side by side, and an export
+// takes about as long as its system calls.
 //
-// What the caller sees is what writing each element in turn would give: the folders and files
-// are made in the order the elements are handed over, each element's folder before its
-// files, and every outcome (the "Can't write file" messages, the folders made, an exception)
-// reaches the caller's thread in that order.
+// What the caller sees is what writing each element in turn would give. An element's folder
+// is made on the caller's thread as the element is handed over, before its files; the files
+// are written in the order the elements were handed over; and every outcome (the "Can't write
+// file" messages, the folders made, an exception) reaches the caller's thread in that order.
+// The folders of the elements handed over must differ from one another (the export's folder
+// claims see to that): a folder made again would be emptied under the files still to come.
 #pragma once
 
 #include <condition_variable>
@@ -34,7 +36,7 @@ struct ElementRecords {
   std::string buffers[kFiles];     // where the caller makes the records; room kept
   std::string_view texts[kFiles];  // the records, in the order of kFileNames
 
-  // Set by the writing.
+  // Set by Hand and the writing.
   bool folderMade = false;
   RecordFileOutcome outcomes[kFiles] = {};
   std::exception_ptr failure;  // what the writing of this element threw, if anything
@@ -62,12 +64,15 @@ class RecordWriteBehind {
   // Waits while every slot is still queued, and reports the elements written meanwhile, as
   // Drain does; it rethrows as Drain does.
   ElementRecords& Next();
-  // Queues the slot that Next gave for writing.
+  // Makes the slot's folder (when it asks for one) after removing what was there, and queues
+  // the slot that Next gave for the writing of its files. What making the folder throws leaves
+  // here, with the slot not queued.
   void Hand();
   // Waits until every element handed over is written, then reports each in turn: a
   // "Can't write file" message for each record file not written, and the folders made
   // counted. An exception that writing an element threw is rethrown when that element's turn
-  // comes; the elements handed over after it are not written.
+  // comes; the elements handed over after it are not written, and the folders made for them
+  // are removed again.
   void Drain();
 
   // Element folders made, among the elements reported.
@@ -78,6 +83,7 @@ class RecordWriteBehind {
   // Waits until the writing reached count elements (or threw), then reports what it wrote.
   void ReportUpTo(uint64_t count);
   void Report(ElementRecords& records);
+  void RemoveFoldersPassedOver();
   ElementRecords& Slot(uint64_t index) { return m_slots[index % m_slots.size()]; }
 
   std::vector<ElementRecords> m_slots;

@@ -39,22 +39,30 @@ struct Script {
   std::vector<std::string> refusedFolders;  // their creation fails
   std::vector<std::string> refusedFiles;    // "e3/attr.json": its creation fails
   std::string throwingFile;                 // its creation throws
+  std::string throwingFolder;               // its creation throws
   std::optional<uint64_t> diskBytes;        // the disk is full after this many bytes
 };
 
-// Throws where the script says, after the faults below it had their say.
+// Throws where the script says, before the faults below it have their say.
 class ThrowingFileSystem : public host::FileSystemWrapper {
  public:
-  ThrowingFileSystem(host::FileSystem& target, std::string pathEnd)
-      : FileSystemWrapper(target), m_pathEnd(std::move(pathEnd)) {}
+  ThrowingFileSystem(host::FileSystem& target, const Script& script)
+      : FileSystemWrapper(target), m_script(script) {}
+  host::FileStatus CreateDirectory(const std::string& path) override {
+    ThrowAt(path, m_script.throwingFolder);
+    return FileSystemWrapper::CreateDirectory(path);
+  }
   host::FileStatus NewWritableFile(const std::string& path,
                                    std::unique_ptr<host::WritableFile>* file) override {
-    if (!m_pathEnd.empty() && path.ends_with(m_pathEnd)) throw std::runtime_error("thrown");
+    ThrowAt(path, m_script.throwingFile);
     return FileSystemWrapper::NewWritableFile(path, file);
   }
 
  private:
-  std::string m_pathEnd;
+  static void ThrowAt(const std::string& path, const std::string& end) {
+    if (!end.empty() && path.ends_with("/" + end)) throw std::runtime_error("thrown");
+  }
+  const Script& m_script;
 };
 
 Script randomScript(std::mt19937& random) {
@@ -63,8 +71,7 @@ Script randomScript(std::mt19937& random) {
   const size_t count = 1 + random() % 30;
   for (size_t i = 0; i < count; ++i) {
     Step step;
-    // Now and then a name again: its folder is replaced, which must happen in turn.
-    step.name = "e" + std::to_string(chance(10) && i > 0 ? random() % i : i);
+    step.name = "e" + std::to_string(i);
     step.makeFolder = !chance(5);
     for (std::string& text : step.texts)
       text.assign(random() % 2000, static_cast<char>('a' + i % 26));
@@ -76,6 +83,7 @@ Script randomScript(std::mt19937& random) {
       script.refusedFiles.push_back(step.name + "/" +
                                     ElementRecords::kFileNames[random() % ElementRecords::kFiles]);
     if (chance(2)) script.throwingFile = step.name + "/" + ElementRecords::kFileNames[1];
+    if (chance(2)) script.throwingFolder = step.name;
     script.steps.push_back(std::move(step));
   }
   if (chance(15)) script.diskBytes = random() % (count * 3000);
@@ -125,7 +133,7 @@ class WriteBehindTest : public ::testing::Test {
     for (const std::string& file : script.refusedFiles)
       faults.FailOp(FileOp::NewWritableFile, file);
     if (script.diskBytes) faults.DiskFullAfter(*script.diskBytes);
-    ThrowingFileSystem throwing(faults, script.throwingFile);
+    ThrowingFileSystem throwing(faults, script);
     Outcome outcome;
     {
       host::ScopedFileSystem installed(throwing);
