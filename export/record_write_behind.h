@@ -9,6 +9,10 @@
 // file" messages, the folders made, an exception) reaches the caller's thread in that order.
 // The folders of the elements handed over must differ from one another (the export's folder
 // claims see to that): a folder made again would be emptied under the files still to come.
+//
+// The writing thread asks the host for nothing but file operations (BeFile's Create, Write
+// and Close, and BeFileName::BeDeleteFile for a file cut short); the elements, the message
+// output and the status service are used on the caller's thread only.
 #pragma once
 
 #include <condition_variable>
