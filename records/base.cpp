@@ -43,17 +43,17 @@ namespace {
 
 // A file cut short would be read back as a different document; none is better. A file that
 // could not be opened was not touched and is left as it was.
-void reportUnwritten(RecordFileOutcome outcome, WCharCP path) {
-  if (outcome == RecordFileOutcome::CutShort) BeFileName::BeDeleteFile(path);
-  printMessage("Can't write file %S", path);
-}
+void removeCutShort(WCharCP path) { BeFileName::BeDeleteFile(path); }
+
+void reportUnwrittenFile(WCharCP path) { printMessage("Can't write file %S", path); }
 
 }  // namespace
 
 void writeTextFile(WCharCP path, std::string_view text) {
   if (!path) path = L"";
   const RecordFileOutcome outcome = writeWholeFile(localeText(path).c_str(), text);
-  if (outcome != RecordFileOutcome::Written) reportUnwritten(outcome, path);
+  if (outcome == RecordFileOutcome::CutShort) removeCutShort(path);
+  if (outcome != RecordFileOutcome::Written) reportUnwrittenFile(path);
 }
 
 void readJsonFile(Json::Value& document, const BeFileName& path) {
@@ -112,13 +112,12 @@ RecordFileOutcome putRecordText(const RecordFolder& folder, const char* fileName
   narrowName[folderText.size()] = '\\';
   std::memcpy(narrowName + folderText.size() + 1, fileName, nameSize + 1);  // its zero too
   const RecordFileOutcome outcome = writeWholeFile(narrowName, text);
-  if (outcome == RecordFileOutcome::CutShort)
-    BeFileName::BeDeleteFile(recordPath(folder, fileName).c_str());
+  if (outcome == RecordFileOutcome::CutShort) removeCutShort(recordPath(folder, fileName).c_str());
   return outcome;
 }
 
 void reportUnwrittenRecord(const RecordFolder& folder, const char* fileName) {
-  printMessage("Can't write file %S", recordPath(folder, fileName).c_str());
+  reportUnwrittenFile(recordPath(folder, fileName).c_str());
 }
 
 void writeRecordText(const RecordFolder& folder, const char* fileName, std::string_view text) {
