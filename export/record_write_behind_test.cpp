@@ -112,13 +112,7 @@ WString folderPath(const Step& step) {
 
 class WriteBehindTest : public ::testing::Test {
  protected:
-  WriteBehindTest() : m_session(sessionDesign()) {}
-
-  static std::unique_ptr<host::DesignFile> sessionDesign() {
-    host::seed::DesignBuilder builder;
-    builder.AddModel("Default");
-    return builder.Release();
-  }
+  WriteBehindTest() : m_session(host::seed::EmptyDesign()) {}
 
   // Runs work over the script's faults on a fresh C:\Temp\wb, held in memory, and gathers
   // what it left there.

@@ -23,13 +23,7 @@ namespace fs = std::filesystem;
 // the message window.
 class JsonFileTest : public ::testing::Test {
  protected:
-  JsonFileTest() : m_session(sessionDesign()) { fs::create_directories(Local("rec")); }
-
-  static std::unique_ptr<host::DesignFile> sessionDesign() {
-    host::seed::DesignBuilder builder;
-    builder.AddModel("Default");
-    return builder.Release();
-  }
+  JsonFileTest() : m_session(host::seed::EmptyDesign()) { fs::create_directories(Local("rec")); }
 
   // The local name of C:\Temp\<relative>, relative given in UTF-8 with '/' separators.
   fs::path Local(const std::string& relative) const {

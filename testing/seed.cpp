@@ -11,6 +11,12 @@
 
 namespace host::seed {
 
+std::unique_ptr<DesignFile> EmptyDesign() {
+  DesignBuilder builder;
+  builder.AddModel("Default");
+  return builder.Release();
+}
+
 DesignBuilder::DesignBuilder(const std::wstring& windowsPath) : m_file(NewDesignFile()) {
   m_file->windowsPath = windowsPath;
   ToLocalPath(windowsPath, &m_file->localPath);

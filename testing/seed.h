@@ -36,6 +36,10 @@ class DesignBuilder {
   std::unique_ptr<DesignFile> m_file;
 };
 
+// A design of one empty model "Default" at DesignBuilder's default path: the session of a test
+// that needs one open but none of its elements.
+std::unique_ptr<DesignFile> EmptyDesign();
+
 // Opens a design as the session's active design for the lifetime of the object, with the
 // session's messages captured. Attached files are looked up first among `others` by their
 // local path, then on disk. Closes the session when destroyed.

@@ -11,21 +11,15 @@
 
 namespace {
 
-using host::seed::DesignBuilder;
+using host::seed::EmptyDesign;
 using host::seed::ScopedSession;
 using test_support::ScopedLocale;
-
-std::unique_ptr<host::DesignFile> emptyDesign() {
-  DesignBuilder builder;
-  builder.AddModel("Default");
-  return builder.Release();
-}
 
 // The one line that print shows in the message window, under the given LC_CTYPE.
 std::string shown(const std::function<void()>& print, const char* locale = "C.UTF-8") {
   ScopedLocale ctype(LC_CTYPE, locale);
   EXPECT_TRUE(ctype.ok()) << locale;
-  ScopedSession session(emptyDesign());
+  ScopedSession session(EmptyDesign());
   print();
   EXPECT_EQ(session.Messages().size(), 1u);
   return session.Messages().empty() ? std::string() : session.Messages().front();

@@ -12,20 +12,14 @@
 namespace {
 
 using host::Session;
-using host::seed::DesignBuilder;
+using host::seed::EmptyDesign;
 using host::seed::ScopedSession;
-
-std::unique_ptr<host::DesignFile> emptyDesign() {
-  DesignBuilder builder;
-  builder.AddModel("Default");
-  return builder.Release();
-}
 
 int g_calls = 0;
 void countCall(WCharCP) { ++g_calls; }
 
 TEST(MdlApplication, RegistersCommandsAndLoadsTheKeyinTableBesideTheLibrary) {
-  ScopedSession session(emptyDesign());
+  ScopedSession session(EmptyDesign());
   test_support::TempFolder folder;
   folder.WriteFile("app.keyins", "APP RUN 0x2A # the one command\n");
   Session::Current().SetLoadingApplication(folder.Path() + "/app.so");
@@ -44,7 +38,7 @@ TEST(MdlApplication, RegistersCommandsAndLoadsTheKeyinTableBesideTheLibrary) {
 }
 
 TEST(MdlApplication, AKeyinTableThatCantBeReadIsNoted) {
-  ScopedSession session(emptyDesign());
+  ScopedSession session(EmptyDesign());
   test_support::TempFolder folder;
   folder.WriteFile("broken.keyins", "APP RUN 0x2A\nAPP STOP nonsense\n");
   const struct {

@@ -29,13 +29,7 @@ PolyfaceHeaderPtr makeMesh(int numPerFace, std::vector<DPoint3d> points,
 
 class NewElementsTest : public ::testing::Test {
  protected:
-  NewElementsTest() : session_(makeDesign()) {}
-
-  static std::unique_ptr<host::DesignFile> makeDesign() {
-    host::seed::DesignBuilder builder;
-    builder.AddModel("Default");
-    return builder.Release();
-  }
+  NewElementsTest() : session_(host::seed::EmptyDesign()) {}
 
   DgnModelRef& ActiveModelRef() { return *ISessionMgr::GetActiveDgnModelRefP(); }
 
