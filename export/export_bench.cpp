@@ -10,7 +10,7 @@
 #include <string>
 
 #include "export/export_command.h"
-#include "standin/design_loader.h"
+#include "standin/design/design_loader.h"
 #include "testing/bench_design.h"
 #include "testing/seed.h"
 

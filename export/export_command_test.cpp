@@ -10,10 +10,10 @@
 #include <gtest/gtest.h>
 
 #include "host/wstring.h"
-#include "standin/design_writer.h"
-#include "standin/file_system.h"
-#include "standin/paths.h"
-#include "standin/shell.h"
+#include "standin/design/design_writer.h"
+#include "standin/files/file_system.h"
+#include "standin/files/paths.h"
+#include "standin/shell/shell.h"
 #include "testing/fault_file_system.h"
 #include "testing/seed.h"
 #include "testing/test_support.h"

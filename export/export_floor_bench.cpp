@@ -30,7 +30,7 @@
 #include <vector>
 
 #include "export/export_command.h"
-#include "standin/design_loader.h"
+#include "standin/design/design_loader.h"
 #include "testing/bench_design.h"
 #include "testing/seed.h"
 

@@ -16,7 +16,7 @@
 
 #include "app/message/message.h"
 #include "records/output_folders.h"
-#include "standin/file_system.h"
+#include "standin/files/file_system.h"
 #include "testing/fault_file_system.h"
 #include "testing/memory_file_system.h"
 #include "testing/seed.h"

@@ -21,9 +21,9 @@
 #include "export/export_command.h"
 #include "import/geo_reader.h"
 #include "import/mesh_import.h"
-#include "standin/design.h"
-#include "standin/design_loader.h"
-#include "standin/session.h"
+#include "standin/design/design.h"
+#include "standin/design/design_loader.h"
+#include "standin/shell/session.h"
 #include "testing/bench_design.h"
 #include "testing/seed.h"
 

@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "records/base.h"
-#include "standin/design.h"
-#include "standin/design_loader.h"
-#include "standin/design_writer.h"
-#include "standin/file_system.h"
-#include "standin/session.h"
+#include "standin/design/design.h"
+#include "standin/design/design_loader.h"
+#include "standin/design/design_writer.h"
+#include "standin/files/file_system.h"
+#include "standin/shell/session.h"
 #include "testing/fault_file_system.h"
 #include "testing/seed.h"
 #include "testing/test_support.h"

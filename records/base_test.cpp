@@ -10,7 +10,7 @@
 #include <string>
 
 #include "records/record_text.h"
-#include "standin/file_system.h"
+#include "standin/files/file_system.h"
 #include "testing/fault_file_system.h"
 #include "testing/seed.h"
 #include "testing/test_support.h"

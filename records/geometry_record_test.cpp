@@ -6,7 +6,7 @@
 #include <string>
 
 #include "host/file_name.h"
-#include "standin/inside_access.h"
+#include "standin/design/inside_access.h"
 #include "testing/seed.h"
 #include "testing/test_support.h"
 

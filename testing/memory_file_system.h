@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "standin/file_system.h"
+#include "standin/files/file_system.h"
 
 namespace host::testing {
 

@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "standin/design_loader.h"
-#include "standin/paths.h"
-#include "standin/session.h"
+#include "standin/design/design_loader.h"
+#include "standin/files/paths.h"
+#include "standin/shell/session.h"
 
 namespace host::seed {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "standin/design.h"
+#include "standin/design/design.h"
 
 namespace host::seed {
 

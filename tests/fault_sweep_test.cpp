@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "standin/design_loader.h"
-#include "standin/file_system.h"
-#include "standin/paths.h"
-#include "standin/shell.h"
+#include "standin/design/design_loader.h"
+#include "standin/files/file_system.h"
+#include "standin/files/paths.h"
+#include "standin/shell/shell.h"
 #include "testing/fault_file_system.h"
 #include "testing/test_support.h"
 

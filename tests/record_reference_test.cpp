@@ -24,7 +24,7 @@
 #include "records/geometry_record.h"
 #include "records/output_folders.h"
 #include "records/record_text.h"
-#include "standin/design_loader.h"
+#include "standin/design/design_loader.h"
 #include "testing/seed.h"
 #include "testing/test_support.h"
 

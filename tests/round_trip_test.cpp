@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
-#include "standin/design_loader.h"
+#include "standin/design/design_loader.h"
 #include "testing/test_support.h"
 
 namespace {

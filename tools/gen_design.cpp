@@ -13,9 +13,9 @@
 #include <random>
 #include <string>
 
-#include "standin/design.h"
-#include "standin/design_writer.h"
-#include "standin/file_system.h"
+#include "standin/design/design.h"
+#include "standin/design/design_writer.h"
+#include "standin/files/file_system.h"
 
 namespace {
 

@@ -1,0 +1,47 @@
+// What the host needs to know of the current locale's encoding of narrow text, and the
+// copying of the ASCII characters that need no encoding. Internal to the host.
+#pragma once
+
+#include "../inside.h"  // first: stops any source outside the stand-in
+
+#include <langinfo.h>
+
+#include <cstddef>
+#include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace host {
+
+// Whether the current locale's encoding writes each character below U+0080 as that one byte
+// and keeps no shift state (UTF-8 and ASCII, the encodings of "C.UTF-8" and "C"). Such
+// characters, most of every path and name, then need no conversion call of their own, and a
+// narrow text of them alone is its wide text byte for byte.
+inline bool LocaleKeepsAscii() {
+  const char* codeset = nl_langinfo(CODESET);
+  return std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "ANSI_X3.4-1968") == 0;
+}
+
+// Copies the characters below U+0080 that text[0, size) starts with to out, each as its one
+// byte, eight at a time; returns how many there were.
+inline size_t CopyAsciiRun(const wchar_t* text, size_t size, char* out) {
+  size_t i = 0;
+#ifdef __SSE2__
+  static_assert(sizeof(wchar_t) == 4);
+  const __m128i high = _mm_set1_epi32(~0x7f), zero = _mm_setzero_si128();
+  for (; i + 8 <= size; i += 8) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 4));
+    const __m128i beyond = _mm_and_si128(_mm_or_si128(a, b), high);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(beyond, zero)) != 0xffff) break;
+    const __m128i halves = _mm_packs_epi32(a, b);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(halves, halves));
+  }
+#endif
+  for (; i < size && text[i] >= 0 && text[i] < 0x80; ++i) out[i] = static_cast<char>(text[i]);
+  return i;
+}
+
+}  // namespace host
