@@ -2,8 +2,8 @@
 """Fails when the shipped code's folders include each other in a cycle.
 
 Each folder (a sub-folder counting as its own unit) may include only from folders below it.
-Tests, benchmarks and fuzz targets are left out: they sit beside the code they test and
-reach into the testing library. Usage: folder_cycles.py SOURCE_DIR
+Tests, benchmarks (bench/) and fuzz targets are left out: they reach into the testing
+library and the stand-in's insides. Usage: folder_cycles.py SOURCE_DIR
 """
 import os
 import re
@@ -13,7 +13,7 @@ import sys
 root = sys.argv[1]
 os.chdir(root)
 files = [f for f in subprocess.check_output(['git', 'ls-files', '*.cpp', '*.h']).decode().split()
-         if not re.search(r'_(test|bench)\.cpp$', f) and not f.startswith(('tests/', 'fuzz/'))]
+         if not f.endswith('_test.cpp') and not f.startswith(('tests/', 'fuzz/', 'bench/'))]
 edges = {}
 for path in files:
     here = os.path.dirname(path)
