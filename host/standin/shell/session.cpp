@@ -11,20 +11,36 @@
 namespace host {
 namespace {
 
-// The local path of an attached file: relative names are taken from the attaching file's
-// folder, absolute ones (local or Windows form) as they are.
+// The local path of an attached file: relative names are taken from the folder of the
+// attaching file as the local disk names it (its bytes, whatever they hold: a backslash inside
+// a folder name or text that isn't UTF-8 stays as it is), absolute ones (local or Windows form)
+// are mapped as they are. Each component of a relative name is written as UTF-8; "." is
+// dropped and ".." takes back one folder, never the root. Empty when the name is absolute on
+// an unmapped drive.
 std::string attachedLocalPath(const DesignFile& attaching, const std::string& file) {
   std::wstring wide = BeStringUtilities::Utf8ToWChar(file.c_str());
-  bool absolute = wide.starts_with(L'/') || DriveLength(wide) != 0;
-  if (!absolute) {
-    const std::wstring& attachingPath = attaching.windowsPath;
-    const size_t start = LastComponentStart(attachingPath);
-    std::wstring folder = start == 0 ? std::wstring() : attachingPath.substr(0, start - 1);
-    wide = folder + L"\\" + wide;
+  if (wide.starts_with(L'/') || DriveLength(wide) != 0) {
+    std::string local;
+    if (!ToLocalPath(wide, &local)) return std::string();
+    return local;
   }
-  std::string local;
-  if (!ToLocalPath(wide, &local)) return std::string();
-  return local;
+  std::string local = LocalFolderOf(attaching.localPath);
+  if (local == "/") local.clear();
+  size_t begin = 0;
+  while (begin <= file.size()) {
+    size_t end = file.find_first_of("\\/", begin);
+    if (end == std::string::npos) end = file.size();
+    const std::string_view part(file.data() + begin, end - begin);
+    if (part == "..") {
+      const size_t slash = local.rfind('/');
+      local.resize(slash == std::string::npos ? 0 : slash);
+    } else if (!part.empty() && part != ".") {
+      local.push_back('/');
+      local.append(part);
+    }
+    begin = end + 1;
+  }
+  return local.empty() ? std::string("/") : local;
 }
 
 }  // namespace

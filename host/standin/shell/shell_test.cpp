@@ -115,6 +115,27 @@ TEST_F(ShellRun, MissingReferencesGetANoteAndTheDesignStillOpens) {
   EXPECT_EQ(Lines(result.out).size(), 2u);
 }
 
+// A relative attachment is the neighbour of the attaching file on the local disk, whatever
+// the bytes of its folder's name: a backslash inside a name is no separator, and a name that
+// isn't UTF-8 is no reason for the attachment to be missing. A decoy where the backslash
+// would lead (a file that isn't a design) shows which file was attached.
+TEST_F(ShellRun, RelativeAttachmentsAreTheNeighboursOfTheAttachingFile) {
+  for (const char* folder : {"odd\\dir", "caf\xe9 \xff"}) {
+    SCOPED_TRACE(folder);
+    const std::filesystem::path local = m_folder.Path() + "/" + folder;
+    std::filesystem::create_directories(local);
+    std::filesystem::create_directories(m_folder.Path() + "/odd/dir");
+    std::ofstream(m_folder.Path() + "/odd/dir/Walls.dgn") << "not a design";
+    std::ofstream(local / "Walls.dgn") << siteDesign();
+    std::ofstream(local / "Site.dgn") << siteDesign(R"([ { "file": "Walls.dgn" },
+                                                       { "file": ".\\sub\\..\\Walls.dgn" } ])");
+    ProcessResult result = Run({(local / "Site.dgn").string(), "tolvane range"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.err.find("is missing"), std::string::npos) << result.err;
+    EXPECT_EQ(Lines(result.out), (std::vector<std::string>{kRangeLine1, kRangeLine2}));
+  }
+}
+
 // A device or a pipe is never read: as an attachment it is a missing file at once (today's
 // /dev/zero would grow the shell without bound), as the design it stops the shell at once.
 TEST_F(ShellRun, DevicesAndPipesAreRefusedAtOnce) {
