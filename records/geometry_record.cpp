@@ -106,11 +106,16 @@ MeshTotals meshTotals(const bvector<PolyfaceHeaderPtr>& meshes) {
   return totals;
 }
 
+// Every real written is also added, times 0, to probe: the probe stays 0 while every real is
+// finite, and becomes NaN (for good) at the first that isn't. One addition per real rather
+// than a test and a branch.
 void writeReals(RecordTextWriter& writer, RecordTextWriter::RealMemo& memo, const double* values,
-                size_t count) {
+                size_t count, double& probe) {
   writer.BeginArray();
-  writer.Entries(count, RecordTextWriter::kRealRoom,
-                 [&](char* at, size_t i) { return memo.Put(at, values[i]); });
+  writer.Entries(count, RecordTextWriter::kRealRoom, [&](char* at, size_t i) {
+    probe += values[i] * 0.0;
+    return memo.Put(at, values[i]);
+  });
   writer.EndArray();
 }
 
@@ -139,7 +144,7 @@ static_assert(sizeof(DPoint3d) == 3 * sizeof(double) && offsetof(DPoint3d, y) ==
               "a point's coordinates are read as three doubles in a row");
 
 void writePositions(RecordTextWriter& writer, RecordTextWriter::RealMemo& memo,
-                    const bvector<PolyfaceHeaderPtr>& meshes, double factor) {
+                    const bvector<PolyfaceHeaderPtr>& meshes, double factor, double& probe) {
   writer.BeginArray();
   for (const PolyfaceHeaderPtr& mesh : meshes) {
     if (!mesh) continue;
@@ -149,7 +154,9 @@ void writePositions(RecordTextWriter& writer, RecordTextWriter::RealMemo& memo,
     writer.Entries(3 * mesh->GetPointCount(), RecordTextWriter::kRealRoom, [&](char* at, size_t i) {
       double coordinate;
       std::memcpy(&coordinate, coordinates + i * sizeof(double), sizeof coordinate);
-      return memo.Put(at, coordinate * factor);
+      const double millimetres = coordinate * factor;
+      probe += millimetres * 0.0;
+      return memo.Put(at, millimetres);
     });
   }
   writer.EndArray();
@@ -180,13 +187,14 @@ std::string_view geometryRecordText(std::string& buffer, RecordTextWriter::Text 
   RecordTextWriter writer(buffer);
   // The range box's corners are usually among the points, and colours repeat.
   RecordTextWriter::RealMemo memo;
+  double probe = 0;  // see writeReals
   writer.BeginObject();
   writer.Key("avoclass");
   writer.String("componentGeoes");
   writer.Key("code");
   writer.String(code);
   writer.Key("colors");
-  writeReals(writer, memo, look.colors, 4);
+  writeReals(writer, memo, look.colors, 4, probe);
   if (totals.indices != 0) {
     writer.Key("indices");
     writeIndices(writer, meshes);
@@ -204,11 +212,12 @@ std::string_view geometryRecordText(std::string& buffer, RecordTextWriter::Text 
   writer.Unsigned(totals.facets);
   if (totals.points != 0) {
     writer.Key("positions");
-    writePositions(writer, memo, meshes, look.millimetreFactor);
+    writePositions(writer, memo, meshes, look.millimetreFactor, probe);
   }
   writer.Key("range");
-  writeReals(writer, memo, look.range, 6);
+  writeReals(writer, memo, look.range, 6, probe);
   writer.EndObject();
+  if (probe != 0) return std::string_view();
   return writer.Finish();
 }
 

@@ -30,6 +30,8 @@ GeometryLook geometryLook(ElementHandleCR element);
 
 // The record's text with the element code code, straight from the facet sets, written in
 // the storage of buffer (see RecordTextWriter). The text lives as long as buffer is untouched.
+// A null text (data() null) when a number of the record isn't finite (a point or the range
+// in millimetres beyond the range of a double): no reader could read such a record.
 std::string_view geometryRecordText(std::string& buffer, RecordTextWriter::Text code,
                                     const GeometryLook& look,
                                     const bvector<PolyfaceHeaderPtr>& meshes);

@@ -210,6 +210,10 @@ void DesignReader::readModel(const Json::Value& value, const std::string& place)
   if (const Json::Value* uor = optional(value, "uorPerMeter")) {
     model->uorPerMeter = readGeometryValue(*uor, member(place, "uorPerMeter"));
     if (model->uorPerMeter <= 0) fail(member(place, "uorPerMeter"), "must be above 0");
+    // A subnormal scale turns every coordinate into an infinite distance.
+    if (!std::isnormal(model->uorPerMeter))
+      fail(member(place, "uorPerMeter"),
+           "must be a normal number (2.2250738585072014e-308 or above)");
   }
   if (const Json::Value* attachments = optional(value, "attachments")) {
     std::string listPlace = member(place, "attachments");

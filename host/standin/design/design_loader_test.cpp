@@ -54,6 +54,11 @@ std::vector<BadDesign> BadDesigns() {
        "Site.dgn: models[1].name: a model named \"A\" already exists"},
       {"uorPerMeter zero", R"({ "models": [ { "name": "A", "uorPerMeter": 0 } ] })",
        "Site.dgn: models[0].uorPerMeter: must be above 0"},
+      {"uorPerMeter subnormal", R"({ "models": [ { "name": "A", "uorPerMeter": 1e-320 } ] })",
+       "Site.dgn: models[0].uorPerMeter: must be a normal number (2.2250738585072014e-308 or "
+       "above)"},
+      {"uorPerMeter negative", R"({ "models": [ { "name": "A", "uorPerMeter": -5 } ] })",
+       "Site.dgn: models[0].uorPerMeter: must be above 0"},
       {"unknown active model", R"({ "activeModel": "B", "models": [ { "name": "A" } ] })",
        "Site.dgn: activeModel: no model is named \"B\""},
       {"attachment without file", R"({ "models": [ { "name": "A", "attachments": [ {} ] } ] })",

@@ -1,5 +1,6 @@
 #include "standin/design/design_stream.h"
 
+#include <cmath>
 #include <string>
 
 #include "standin/design/design_stream_element.h"
@@ -180,7 +181,8 @@ void StreamReader::readModel() {
     int member = IndexOf(m_in.ReadKey(), {"name", "uorPerMeter", "elements", "attachments"});
     See(&seen, member);
     if (member == 0) model.name = ReadName(m_in);
-    if (member == 1 && (model.uorPerMeter = ReadGeometry(m_in)) <= 0) unsure();
+    if (member == 1 && !std::isnormal(model.uorPerMeter = ReadGeometry(m_in))) unsure();
+    if (model.uorPerMeter <= 0) unsure();
     if (member == 2 && m_in.BeginArray()) {
       do model.elements.push_back(m_elements.Read(&ids));
       while (m_in.NextInArray());
