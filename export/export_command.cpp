@@ -71,6 +71,7 @@ void exportCommand(WCharCP) {
   mdlStatus_beginTask("Export", total);
   for (DgnModelRefP modelRef : models) scanModel(modelRef, exportElement, &scan);
   scan.writing.Drain();
-  mdlStatus_endTask(scan.elementsWritten, scan.writing.FoldersMade());
+  mdlStatus_endTask(scan.writing.ElementsWritten(), scan.writing.FoldersMade(),
+                    scan.writing.ElementsFailed());
   printMessage("Output to %S", mainFolder.c_str());
 }

@@ -258,6 +258,29 @@ TEST_F(ExportTest, AnElementFolderThatCantBeMadeLosesOnlyThatElement) {
   EXPECT_EQ(elementFolders("Site"), std::set<std::string>{"Site.dgn - Default - 2"});
 }
 
+// A scale that takes a mesh beyond the range of a double in millimetres: no record may hold a
+// number no reader accepts, so that element is reported and gets no geometry record, while
+// its other records and the other elements are written.
+TEST_F(ExportTest, AMeshThatIsntFiniteInMillimetresGetsNoGeometryRecord) {
+  std::string site = temp.Path() + "/Site.dgn";
+  DesignBuilder builder(host::ToWindowsPath(site));
+  host::Model& model = builder.AddModel("Default", 1e-300);  // 1e303 mm to a unit
+  addBox(model, 1);
+  addBox(model, 2).vector = {0, 0, 1e6};
+  std::string error;
+  ASSERT_TRUE(host::SaveDesignFile(builder.File(), site, &error)) << error;
+  ShellOutcome run = exportInShell(site);
+  EXPECT_EQ(run.messages,
+            (std::vector<std::string>{
+                "Invalid geometry of element 2 of model Default in " +
+                    BeStringUtilities::WCharToUtf8(host::ToWindowsPath(site).c_str()) +
+                    ": its mesh in millimetres is not finite",
+                "Output to C:\\Temp\\Site"}));
+  EXPECT_EQ(
+      elementFolders("Site"),
+      (std::set<std::string>{"Site.dgn - Default - 1", "Site.dgn - Default - 2 (no geo.json)"}));
+}
+
 // Records the folder of each geometry record written, in order.
 class RecordingFileSystem : public host::FileSystemWrapper {
  public:

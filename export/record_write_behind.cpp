@@ -17,8 +17,9 @@ constexpr size_t kBufferKept = size_t{1} << 20;
 void writeRecords(ElementRecords& records) {
   try {
     for (size_t i = 0; i < ElementRecords::kFiles; ++i)
-      records.outcomes[i] =
-          putRecordText(records.folder, ElementRecords::kFileNames[i], records.texts[i]);
+      if (records.texts[i].data() != nullptr)
+        records.outcomes[i] =
+            putRecordText(records.folder, ElementRecords::kFileNames[i], records.texts[i]);
   } catch (...) {
     records.failure = std::current_exception();
   }
@@ -138,10 +139,21 @@ void RecordWriteBehind::RemoveFoldersPassedOver() {
 }
 
 void RecordWriteBehind::Report(ElementRecords& records) {
-  if (records.folderMade) ++m_foldersMade;
-  for (size_t i = 0; i < ElementRecords::kFiles; ++i)
-    if (records.outcomes[i] != RecordFileOutcome::Written)
+  bool whole = records.failure == nullptr;
+  for (size_t i = 0; i < ElementRecords::kFiles; ++i) {
+    if (records.texts[i].data() == nullptr) {
+      whole = false;
+    } else if (records.outcomes[i] != RecordFileOutcome::Written) {
+      whole = false;
       reportUnwrittenRecord(records.folder, ElementRecords::kFileNames[i]);
+    }
+  }
+  if (whole) {
+    ++m_elementsWritten;
+    if (records.folderMade) ++m_foldersMade;
+  } else {
+    ++m_elementsFailed;
+  }
   for (std::string& buffer : records.buffers)
     if (buffer.capacity() > kBufferKept) std::string().swap(buffer);
 }

@@ -38,7 +38,8 @@ struct ElementRecords {
   RecordFolder folder;
   bool makeFolder = true;          // false: the folder is left as it is (an element with no model)
   std::string buffers[kFiles];     // where the caller makes the records; room kept
-  std::string_view texts[kFiles];  // the records, in the order of kFileNames
+  std::string_view texts[kFiles];  // the records, in the order of kFileNames; a null one (the
+                                   // caller had no record to give) is not written
 
   // Set by Hand and the writing.
   bool folderMade = false;
@@ -73,14 +74,17 @@ class RecordWriteBehind {
   // here, with the slot not queued.
   void Hand();
   // Waits until every element handed over is written, then reports each in turn: a
-  // "Can't write file" message for each record file not written, and the folders made
-  // counted. An exception that writing an element threw is rethrown when that element's turn
-  // comes; the elements handed over after it are not written, and the folders made for them
-  // are removed again.
+  // "Can't write file" message for each record file not written, and the element counted as
+  // written (all its records on disk) or failed. An exception that writing an element threw is
+  // rethrown when that element's turn comes; the elements handed over after it are not written, and
+  // the folders made for them are removed again.
   void Drain();
 
-  // Element folders made, among the elements reported.
+  // Among the elements reported: those whose records are all on disk, the folders made for
+  // them, and the elements that lack a record (not written, or null).
+  int64_t ElementsWritten() const { return m_elementsWritten; }
   int64_t FoldersMade() const { return m_foldersMade; }
+  int64_t ElementsFailed() const { return m_elementsFailed; }
 
  private:
   void WriteLoop();
@@ -91,9 +95,11 @@ class RecordWriteBehind {
   ElementRecords& Slot(uint64_t index) { return m_slots[index % m_slots.size()]; }
 
   std::vector<ElementRecords> m_slots;
-  uint64_t m_reported = 0;         // elements reported; the caller's alone
-  uint64_t m_nextHanded = 0;       // the caller's copy of m_handed
-  int64_t m_foldersMade = 0;       // the caller's alone
+  uint64_t m_reported = 0;        // elements reported; the caller's alone
+  uint64_t m_nextHanded = 0;      // the caller's copy of m_handed
+  int64_t m_elementsWritten = 0;  // the caller's alone, as are the two below
+  int64_t m_foldersMade = 0;
+  int64_t m_elementsFailed = 0;
   bool m_reportedFailure = false;  // a writing's exception was rethrown: nothing more is done
 
   std::mutex m_mutex;

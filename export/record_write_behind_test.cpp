@@ -1,11 +1,13 @@
 // The write-behind held to writing each element in turn. Random runs of elements meet folders
 // and files that the disk refuses, a disk that fills up, a file system that throws, and a
 // caller that speaks between elements or throws itself. Every mode and number of slots must
-// leave the same files, give the same messages in the same order and count the same folders.
+// leave the same files, give the same messages in the same order and count the same elements
+// written whole, folders and elements failed.
 #include "export/record_write_behind.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <clocale>
 #include <map>
 #include <optional>
@@ -29,6 +31,7 @@ using host::testing::FileOp;
 struct Step {
   std::string name;  // the element folder, inside C:\Temp\wb
   bool makeFolder = true;
+  bool noGeometry = false;  // the caller has no geometry record for the element
   std::string texts[ElementRecords::kFiles];
   bool callerSpeaks = false;  // the caller shows a message of its own before this element
   bool callerThrows = false;  // the caller throws instead of handing this element over
@@ -73,6 +76,7 @@ Script randomScript(std::mt19937& random) {
     Step step;
     step.name = "e" + std::to_string(i);
     step.makeFolder = !chance(5);
+    step.noGeometry = chance(5);
     for (std::string& text : step.texts)
       text.assign(random() % 2000, static_cast<char>('a' + i % 26));
     if (chance(1)) step.texts[0].assign((size_t{3} << 19) + random() % 1000, 'g');  // > 1 MiB
@@ -93,14 +97,19 @@ Script randomScript(std::mt19937& random) {
 struct Outcome {
   std::map<std::string, std::string> files;  // under C:\Temp\wb, folders as "name/"
   std::vector<std::string> messages;
-  std::optional<int64_t> foldersMade;  // when the run ended without an exception
+  // Elements written whole, their folders and the elements failed, when the run ended
+  // without an exception.
+  std::optional<std::array<int64_t, 3>> counts;
   bool threw = false;
 
   bool operator==(const Outcome&) const = default;
 };
 
 std::ostream& operator<<(std::ostream& out, const Outcome& outcome) {
-  out << (outcome.threw ? "threw; " : "") << outcome.foldersMade.value_or(-1) << " folders;";
+  out << (outcome.threw ? "threw;" : "");
+  if (outcome.counts)
+    out << (*outcome.counts)[0] << " elements, " << (*outcome.counts)[1] << " folders, "
+        << (*outcome.counts)[2] << " failed;";
   for (const auto& [path, bytes] : outcome.files) out << " " << path << "(" << bytes.size() << ")";
   for (const std::string& message : outcome.messages) out << "\n  " << message;
   return out;
@@ -132,7 +141,7 @@ class WriteBehindTest : public ::testing::Test {
     {
       host::ScopedFileSystem installed(throwing);
       try {
-        outcome.foldersMade = work();
+        outcome.counts = work();
       } catch (const std::runtime_error&) {
         outcome.threw = true;
       }
@@ -149,16 +158,23 @@ class WriteBehindTest : public ::testing::Test {
   // Each element in turn, as the export wrote before it wrote behind.
   Outcome OneByOne(const Script& script) {
     return Run(script, [&] {
-      int64_t made = 0;
+      std::array<int64_t, 3> counts{};
       for (const Step& step : script.steps) {
         if (step.callerSpeaks) printMessage("caller before %s", step.name.c_str());
         if (step.callerThrows) throw std::runtime_error("caller");
         const RecordFolder folder(folderPath(step));
-        if (step.makeFolder && makeElementFolder(folder.path) == 0) ++made;
-        for (size_t i = 0; i < ElementRecords::kFiles; ++i)
-          writeRecordText(folder, ElementRecords::kFileNames[i], step.texts[i]);
+        const bool made = step.makeFolder && makeElementFolder(folder.path) == 0;
+        bool whole = !step.noGeometry;
+        for (size_t i = step.noGeometry ? 1 : 0; i < ElementRecords::kFiles; ++i) {
+          const char* name = ElementRecords::kFileNames[i];
+          if (putRecordText(folder, name, step.texts[i]) == RecordFileOutcome::Written) continue;
+          reportUnwrittenRecord(folder, name);
+          whole = false;
+        }
+        ++counts[whole ? 0 : 2];
+        counts[1] += whole && made;
       }
-      return made;
+      return counts;
     });
   }
 
@@ -178,10 +194,12 @@ class WriteBehindTest : public ::testing::Test {
           records.buffers[i] = step.texts[i];
           records.texts[i] = records.buffers[i];
         }
+        if (step.noGeometry) records.texts[ElementRecords::Geometry] = std::string_view();
         writing.Hand();
       }
       writing.Drain();
-      return writing.FoldersMade();
+      return std::array<int64_t, 3>{writing.ElementsWritten(), writing.FoldersMade(),
+                                    writing.ElementsFailed()};
     });
   }
 
@@ -198,13 +216,14 @@ TEST_F(WriteBehindTest, EveryModeLeavesWhatWritingOneByOneLeaves) {
                                           {Mode::Behind, 3},
                                           {Mode::Behind, 16}};
   std::mt19937 random(41);
-  size_t faulty = 0, thrown = 0, written = 0;
+  size_t faulty = 0, thrown = 0, written = 0, failed = 0;
   for (int run = 0; run < 120; ++run) {
     const Script script = randomScript(random);
     const Outcome expected = OneByOne(script);
     faulty += !expected.messages.empty();
     thrown += expected.threw;
     written += expected.files.size();
+    if (expected.counts) failed += static_cast<size_t>((*expected.counts)[2]);
     for (const auto& [mode, slots] : ways) {
       SCOPED_TRACE("run " + std::to_string(run) + (mode == Mode::Inline ? ", inline" : ", behind") +
                    ", " + std::to_string(slots) + " slots");
@@ -215,6 +234,7 @@ TEST_F(WriteBehindTest, EveryModeLeavesWhatWritingOneByOneLeaves) {
   EXPECT_GT(faulty, 30u);
   EXPECT_GT(thrown, 10u);
   EXPECT_GT(written, 3000u);
+  EXPECT_GT(failed, 30u);
 }
 
 }  // namespace

@@ -73,12 +73,18 @@ void writeRecords(ExportScan& scan, ElementHandleCR element,
   using File = ElementRecords::File;
   records.texts[File::Geometry] =
       geometryRecordText(records.buffers[File::Geometry], records.folder, element, meshes);
+  // A mesh too large for a double in millimetres gives no geometry record; the element's
+  // other records are still written. The message follows those of the elements before.
+  if (records.texts[File::Geometry].data() == nullptr) {
+    scan.writing.Drain();
+    printMessage("Invalid geometry of %S: its mesh in millimetres is not finite",
+                 describeElement(model, element.GetElementId()).c_str());
+  }
   records.texts[File::Component] =
       componentRecordText(records.buffers[File::Component], records.folder, element);
   records.texts[File::Attribute] =
       attributeRecordText(records.buffers[File::Attribute], records.folder, element);
   scan.writing.Hand();
-  ++scan.elementsWritten;
 }
 
 }  // namespace

@@ -48,7 +48,6 @@ struct ExportScan {
   FolderClaims::PrefixClaims* modelClaims = nullptr;  // the claims of namer's prefix
   bvector<PolyfaceHeaderPtr> meshes;  // the element's facet sets, emptied after each element
   int64_t elementsDone = 0;           // elements the scans went through
-  int64_t elementsWritten = 0;        // elements whose records were handed to writing
   // Last, so that whatever an exception leaves queued is written while the rest still stands.
   RecordWriteBehind writing;
 };
@@ -58,5 +57,6 @@ struct ExportScan {
 // records are made here and handed to scan.writing, which makes its folder and files; the
 // export drains it before it counts the folders made. An element whose folder name another
 // element of this export already took is reported and left out; the first element's records
-// stay. Always returns 0, so the scan goes on whatever happened to this element.
+// stay. An element whose mesh in millimetres isn't finite is reported and gets no geometry
+// record. Always returns 0, so the scan goes on whatever happened to this element.
 int exportElement(ElementRefBase* elementRef, CallbackArgP argument, ScanCriteria* criteria);

@@ -162,5 +162,5 @@ void importCommand(WCharCP folderName) {
     if (importGeometryRecord(subFolder->GetPortableName().c_str())) ++added;
     mdlStatus_updateTask(++done);
   }
-  mdlStatus_endTask(added, 0);
+  mdlStatus_endTask(added, 0, 0);
 }

@@ -12,7 +12,7 @@ void mdlStatus_beginTask(const char* label, int64_t total);
 // Sets the count of items done so far in the running task. Cheap enough to call for every
 // item: the host decides how often it shows it. Ignored when no task runs.
 void mdlStatus_updateTask(int64_t done);
-// Ends the running task with a summary of what it wrote: elements, and folders. Ignored when
-// no task runs.
-void mdlStatus_endTask(int64_t elementsWritten, int64_t foldersWritten);
+// Ends the running task with a summary of what it wrote: elements, and folders, and of the
+// elements it failed to write whole. Ignored when no task runs.
+void mdlStatus_endTask(int64_t elementsWritten, int64_t foldersWritten, int64_t elementsFailed);
 }

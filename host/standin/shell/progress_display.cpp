@@ -34,10 +34,13 @@ std::string ProgressLine(const std::string& label, int64_t done, int64_t total,
   return line + ", " + Seconds(elapsedSeconds);
 }
 
-std::string SummaryLine(const std::string& label, int64_t elements, int64_t folders,
+std::string SummaryLine(const std::string& label, int64_t elements, int64_t folders, int64_t failed,
                         double elapsedSeconds) {
-  return label + ": " + std::to_string(elements) + " elements and " + std::to_string(folders) +
-         " folders written in " + Seconds(elapsedSeconds);
+  std::string line = label + ": " + std::to_string(elements) + " elements and " +
+                     std::to_string(folders) + " folders written in " + Seconds(elapsedSeconds);
+  if (failed > 0)
+    line += "; " + std::to_string(failed) + (failed == 1 ? " element" : " elements") + " failed";
+  return line;
 }
 
 }  // namespace host

@@ -28,8 +28,9 @@ class ProgressThrottle {
 std::string ProgressLine(const std::string& label, int64_t done, int64_t total,
                          double elapsedSeconds);
 
-// "Export: 1200 elements and 1200 folders written in 1.5 s"
-std::string SummaryLine(const std::string& label, int64_t elements, int64_t folders,
+// "Export: 1200 elements and 1200 folders written in 1.5 s", followed by "; 3 elements
+// failed" when any did.
+std::string SummaryLine(const std::string& label, int64_t elements, int64_t folders, int64_t failed,
                         double elapsedSeconds);
 
 }  // namespace host

@@ -56,9 +56,13 @@ TEST(ProgressLineTest, ShowsTheTotalWhenKnownAndTheRateOnceTimeHasPassed) {
     EXPECT_EQ(host::ProgressLine("Export", c.done, c.total, c.seconds), c.line);
 }
 
-TEST(ProgressLineTest, SummaryNamesElementsFoldersAndTime) {
-  EXPECT_EQ(host::SummaryLine("Import", 96, 0, 12.34),
+TEST(ProgressLineTest, SummaryNamesElementsFoldersTimeAndFailures) {
+  EXPECT_EQ(host::SummaryLine("Import", 96, 0, 0, 12.34),
             "Import: 96 elements and 0 folders written in 12.3 s");
+  EXPECT_EQ(host::SummaryLine("Export", 5, 4, 1, 0.0),
+            "Export: 5 elements and 4 folders written in 0.0 s; 1 element failed");
+  EXPECT_EQ(host::SummaryLine("Export", 0, 0, 7, 0.0),
+            "Export: 0 elements and 0 folders written in 0.0 s; 7 elements failed");
 }
 
 }  // namespace

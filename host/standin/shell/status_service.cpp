@@ -70,13 +70,13 @@ void mdlStatus_updateTask(int64_t done) {
   task->lineShown = true;
 }
 
-void mdlStatus_endTask(int64_t elementsWritten, int64_t foldersWritten) {
+void mdlStatus_endTask(int64_t elementsWritten, int64_t foldersWritten, int64_t elementsFailed) {
   std::optional<Task>& task = RunningTask();
   if (!task) return;
   if (task->onTerminal)
-    ShowOnRow(
-        host::SummaryLine(task->label, elementsWritten, foldersWritten, SecondsSince(task->start)),
-        true);
+    ShowOnRow(host::SummaryLine(task->label, elementsWritten, foldersWritten, elementsFailed,
+                                SecondsSince(task->start)),
+              true);
   task.reset();
 }
 

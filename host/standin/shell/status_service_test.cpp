@@ -22,6 +22,7 @@
 
 #include "standin/files/file_system.h"
 #include "standin/shell/shell.h"
+#include "testing/fault_file_system.h"
 #include "testing/test_support.h"
 
 namespace {
@@ -217,6 +218,28 @@ TEST_F(StatusServiceTest, ImportCountsRecordsOfAllSubFoldersAndWritesNoFolders) 
   EXPECT_EQ(onPipe.err.find("Import"), std::string::npos) << onPipe.err;
   EXPECT_EQ(onTerminal.out, onPipe.out);
   EXPECT_EQ(onPipe.out, "");
+}
+
+// A disk that fills up halfway: the summary counts only the elements whose three records
+// are all on disk, and the rest as failed, never the folders left empty or cut short.
+TEST_F(StatusServiceTest, TheExportSummaryCountsOnlyElementsWrittenWhole) {
+  host::testing::FaultInjectingFileSystem files;
+  files.DiskFullAfter(60000);
+  TerminalRun run = RunShellCodeOnTerminal({"--drive-c", driveC, sample, "tolvane export"}, files);
+  ASSERT_EQ(run.exitCode, 0) << run.terminal;
+  int64_t whole = 0, folders = 0;
+  for (const auto& entry : fs::directory_iterator(driveC + "/Temp/Site")) {
+    if (!entry.is_directory()) continue;
+    ++folders;
+    whole += fs::exists(entry.path() / "geo.json") && fs::exists(entry.path() / "component.json") &&
+             fs::exists(entry.path() / "attr.json");
+  }
+  ASSERT_GT(whole, 0);
+  ASSERT_LT(whole, folders) << "the disk must fill up before the export ends";
+  const std::string& shown = run.terminal;
+  EXPECT_EQ(FirstNumber(shown, "Export: @ elements and # folders written in"), whole) << shown;
+  EXPECT_EQ(FirstNumber(shown, "Export: # elements and @ folders written in"), whole) << shown;
+  EXPECT_EQ(FirstNumber(shown, "written in #.# s; @ elements failed"), folders - whole) << shown;
 }
 
 // Throws, as a failing command might, when the nth file is made for writing.
