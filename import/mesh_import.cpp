@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "app/message/message.h"
 #include "host/dgn_folder.h"
@@ -73,6 +74,28 @@ bvector<int> readIndices(const GeoList& indices) {
   return oneBased;
 }
 
+// Whether the text's first value, past the blanks and comments that the reader skips, opens
+// an object or an array: only such a text can fail after its start.
+bool beginsAsContainer(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size()) {
+    const char c = text[i];
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+      ++i;
+    } else if (text.substr(i, 2) == "//") {
+      const size_t end = text.find_first_of("\r\n", i);
+      i = end == std::string_view::npos ? text.size() : end;
+    } else if (text.substr(i, 2) == "/*") {
+      const size_t end = text.find("*/", i + 2);
+      if (end == std::string_view::npos) return false;
+      i = end + 2;
+    } else {
+      return c == '{' || c == '[';
+    }
+  }
+  return false;
+}
+
 // Adds the record's mesh; true when an element was added. A mesh that the host refuses
 // (geometry that a design can't hold) or can't add (no free element id) is reported and
 // nothing is added.
@@ -101,14 +124,18 @@ bool importGeometryRecord(WCharCP subFolderPath) {
     printMessage("File %S doesn't exist", fileName.c_str());
     return false;
   }
-  // A record that the reader refuses (a syntax error anywhere, a text cut short, nesting
-  // deeper than it allows) is reported whole: nothing of it is imported.
+  // A record that began as an object or an array and that the reader then refuses (a text
+  // cut short, nesting deeper than it allows, a bad number in the middle) is reported whole:
+  // nothing of it is imported. A text that fails at its first value holds no members.
   std::string text;
   GeoRecord record;  // a file that can't be read holds no members, as an empty record
   if (BeFile::ReadEntireFile(text, fileName.c_str()) == BeFileStatus::Success &&
       readGeoRecord(text, &record) != GeoParse::Parsed) {
-    printMessage("Invalid geometry in Json file %S", fileName.c_str());
-    return false;
+    if (beginsAsContainer(text)) {
+      printMessage("Invalid geometry in Json file %S", fileName.c_str());
+      return false;
+    }
+    record = GeoRecord();
   }
   if (record.root == GeoRecord::Root::Empty) {
     printMessage("Json root node is empty");

@@ -222,6 +222,28 @@ TEST_F(MeshImportTest, IncompleteRecordsAreReportedAndTheNextIsImported) {
   EXPECT_EQ(Design().trueColors.begin()->second, (host::Rgb{26, 77, 179}));
 }
 
+// A text that fails at its first value holds no members, as an empty root does; only a text
+// that began as an object or an array is invalid geometry.
+TEST_F(MeshImportTest, TextThatFailsAtItsFirstValueIsAnEmptyRoot) {
+  const std::vector<std::string> records = {"",
+                                            " \t\r\n",
+                                            "not json",
+                                            "\"cut short",
+                                            "tru",
+                                            "-",
+                                            "// a comment only",
+                                            "/* open",
+                                            "}",
+                                            "]",
+                                            "\xef\xbb\xbf{\"positions\" : [0, 0, 0]}"};
+  for (size_t i = 0; i < records.size(); ++i)
+    WriteRecord("r" + std::string(i < 10 ? "0" : "") + std::to_string(i), records[i]);
+  Import();
+  EXPECT_EQ(Messages(), std::vector<std::string>(records.size(), "Json root node is empty"));
+  EXPECT_THAT(Elements(), IsEmpty());
+  EXPECT_THAT(Design().trueColors, IsEmpty());
+}
+
 TEST_F(MeshImportTest, MalformedRecordIsSkippedWithoutColourOrElement) {
   // Every record carries a colour that the table doesn't hold, so that asking for it would
   // add a true colour to the file.
@@ -264,7 +286,7 @@ TEST_F(MeshImportTest, MalformedRecordIsSkippedWithoutColourOrElement) {
 TEST_F(MeshImportTest, RecordCutShortIsReportedAndNothingOfItIsAdded) {
   const std::string whole =
       std::string(R"({"colors" : [0.1, 0.3, 0.7], )") + kTriangle + R"(, "name" : "x"})";
-  std::vector<std::string> records = {"", "not json"};
+  std::vector<std::string> records = {" /* a comment */ [1, 2", "// a line\n{"};
   // Cuts of a whole record down to its first byte; none is whole JSON.
   for (int length = static_cast<int>(whole.size()) - 1; length > 0; length -= 7)
     records.push_back(whole.substr(0, static_cast<size_t>(length)));
