@@ -6,7 +6,8 @@
 # out/Site.png (taken by headless Chromium, installed when missing).
 set -euo pipefail
 cd "$(dirname "$0")"
-scripts/setup.sh build
+# Only what the sample needs: the shell, the add-in, the glTF tool and the viewer.
+TOLVANE_TARGETS="tolvane-host tolvane tolvane-gltf viewer" scripts/setup.sh build
 mkdir -p out/drive_c
 build/tolvane-host --drive-c out/drive_c samples/Site.dgn "tolvane export"
 echo "records: $(pwd)/out/drive_c/Temp/Site" >&2

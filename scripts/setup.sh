@@ -5,6 +5,7 @@
 # TOLVANE_SANITIZE=thread with ThreadSanitizer.
 # Warnings are errors here, as in CI; TOLVANE_WERROR=OFF turns that off. A plain cmake build
 # of a user never makes them errors.
+# TOLVANE_TARGETS="a b" builds only those targets (and what they need).
 # TOLVANE_WEB_TESTS=ON (or OFF) adds (or drops) the web checks of tests/web/run.sh in ctest.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -32,4 +33,7 @@ web=()
 [[ -n "${TOLVANE_WEB_TESTS:-}" ]] && web=(-DTOLVANE_WEB_TESTS="$TOLVANE_WEB_TESTS")
 cmake -S . -B "$build_dir" -G Ninja -DTOLVANE_SANITIZE="$sanitize" -DTOLVANE_BENCHMARKS="$benchmarks" \
   -DCMAKE_COMPILE_WARNING_AS_ERROR="${TOLVANE_WERROR:-ON}" "${web[@]}" "$@" >/dev/null
-cmake --build "$build_dir" -j"$(nproc)"
+# TOLVANE_TARGETS names the targets to build (all when unset).
+targets=()
+for target in ${TOLVANE_TARGETS:-}; do targets+=(--target "$target"); done
+cmake --build "$build_dir" -j"$(nproc)" "${targets[@]}"
