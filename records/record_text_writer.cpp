@@ -32,8 +32,6 @@ char shortEscape(unsigned char byte) {
   }
 }
 
-// Writes the bytes of text escaped at at (room for 6 * size bytes), up to its first zero
-// byte; returns the end, and sets ended when a zero byte stopped it.
 // True when one of the 8 bytes of word is below 0x20 (zero included), a quote or a
 // backslash: the bytes that a string can't hold bare, or that end it.
 bool anyByteToEscape(uint64_t word) {
@@ -44,6 +42,8 @@ bool anyByteToEscape(uint64_t word) {
   return anyBelowSpace || anyZero(word ^ (kOnes * '"')) || anyZero(word ^ (kOnes * '\\'));
 }
 
+// Writes the bytes of text escaped at at (room for 6 * size bytes), up to its first zero
+// byte; returns the end, and sets ended when a zero byte stopped it.
 char* escaped(char* at, std::string_view text, bool& ended) {
   // Runs of eight plain bytes, the usual case, are copied whole.
   while (text.size() >= 8) {

@@ -77,7 +77,11 @@ class __attribute__((visibility("hidden"))) KeptPath {
 // The steps of a mapping through the kept path, in line with it.
 namespace kept_path {
 
-inline bool isSeparator(char c) { return c == '\\' || c == '/'; }
+// The path separators of the host, in narrow and in wide text alike.
+template <typename Char>
+constexpr bool isSeparator(Char c) {
+  return c == Char('\\') || c == Char('/');
+}
 
 // The first position at which a and b differ, sixteen bytes at a time; the shorter size when
 // one starts the other.

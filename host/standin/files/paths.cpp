@@ -22,8 +22,7 @@
 namespace host {
 namespace {
 
-// The test of IsPathSeparator, for the loops of this file to inline.
-inline bool isSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+using kept_path::isSeparator;
 
 // The refused characters below U+0080 as a bit set: bit c of word c / 64.
 constexpr uint64_t kRefusedBits[2] = {0xffffffffull | 1ull << '"' | 1ull << '*' | 1ull << '/' |
