@@ -2,16 +2,25 @@
 //
 // Turns an export's main output folder (one sub-folder of records per element) into one
 // glTF 2.0 binary. A record that can't be read is named on standard error and skipped.
-// Exit status: 0 written; 1 wrong arguments; 2 the folder can't be listed or holds no usable
-// record (no file is written); 3 the output can't be written.
 #include <cstring>
 #include <iostream>
 
 #include "tools/gltf/gltf_writer.h"
 
+namespace {
+
+const char kHelp[] =
+    "usage: tolvane-gltf FOLDER OUT.glb\n"
+    "Turns an export's main output folder into one glTF 2.0 binary.\n"
+    "Exit status: 0 every record written; 1 wrong arguments; 2 the folder can't be listed or\n"
+    "holds no usable record (nothing written); 3 the output can't be written; 4 written, but a\n"
+    "record that can't be read was skipped (named on standard error).\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
   if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
-    std::cout << "usage: tolvane-gltf FOLDER OUT.glb\n";
+    std::cout << kHelp;
     return 0;
   }
   if (argc != 3) {

@@ -237,9 +237,11 @@ int convertExport(const fs::path& folder, const fs::path& out, std::ostream& pro
   }
   GlbBuilder builder;
   std::vector<std::string> faults;
+  bool skipped = false;
   for (const fs::path& elementFolder : folders) {
     ElementRecords element;
     if (readElement(elementFolder, &element, &faults)) builder.add(element);
+    skipped = skipped || !faults.empty();
     for (const std::string& fault : faults) problems << fault << '\n';
     faults.clear();
   }
@@ -251,7 +253,7 @@ int convertExport(const fs::path& folder, const fs::path& out, std::ostream& pro
     problems << fault << '\n';
     return 3;
   }
-  return 0;
+  return skipped ? 4 : 0;
 }
 
 }  // namespace gltf

@@ -53,9 +53,10 @@ class GlbBuilder {
 };
 
 // Reads every element folder of folder and writes the binary to out. Problems with single
-// records go to problems, one line each. Returns 0 on success; 2 when the folder can't be
-// listed or holds no usable record (no file is then written); 3 when the file can't be
-// written. A message for a non-zero status goes to problems too.
+// records go to problems, one line each. Returns 0 when every record went in; 2 when the
+// folder can't be listed or holds no usable record (no file is then written); 3 when the file
+// can't be written; 4 when the file is written but a record was skipped. A message for a
+// non-zero status goes to problems too.
 int convertExport(const std::filesystem::path& folder, const std::filesystem::path& out,
                   std::ostream& problems);
 
