@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/message/message.h"
+#include "app/ports/output_lock.h"
 #include "export/scan_callback.h"
 #include "host/dgn_model.h"
 #include "host/scan_criteria.h"
@@ -53,9 +54,25 @@ std::vector<DgnModelRefP> modelsToScan() {
   return models;
 }
 
+// Takes the lock of the main output folder, before anything removes it, into *lock. False,
+// with a message naming the folder, when another export holds it: that export's records stay
+// as they are. Without a connected locker, or a lock to be had, the export goes on unlocked.
+bool lockMainFolder(std::unique_ptr<OutputLock>* lock) {
+  OutputLocker* locker = ConnectedOutputLocker();
+  WString folder;
+  if (!locker || nameMainFolder(folder) != 0) return true;
+  if (locker->Lock(folder.c_str(), lock) != OutputLocker::Outcome::Busy) return true;
+  printMessage("Output folder %S is in use by another export: this export is stopped",
+               folder.c_str());
+  return false;
+}
+
 }  // namespace
 
 void exportCommand(WCharCP) {
+  // Held until the export has written its last record and returns.
+  std::unique_ptr<OutputLock> lock;
+  if (!lockMainFolder(&lock)) return;
   ExportScan scan;
   WString& mainFolder = scan.mainFolder;
   // One retry: a folder that was just removed can still be held open for a moment.

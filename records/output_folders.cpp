@@ -82,6 +82,13 @@ WString elementFolderPath(WCharCP mainFolder, ElementHandleCR element) {
 }  // namespace
 
 int createMainFolder(WString& mainFolder) {
+  int status = nameMainFolder(mainFolder);
+  if (status == 0) status = replaceFolder(mainFolder);
+  if (status != 0) mainFolder.clear();
+  return status;
+}
+
+int nameMainFolder(WString& mainFolder) {
   mainFolder.clear();
   const DgnFile* activeFile = ISessionMgr::GetActiveDgnFile();
   if (!activeFile) return kRefused;
@@ -91,11 +98,9 @@ int createMainFolder(WString& mainFolder) {
   if (stem.EndsWithI(L".i")) stem.resize(stem.size() - 2);
   if (namesTempOrAbove(stem)) return kRefused;
 
-  WString path(L"C:\\Temp\\");
-  path.append(stem);
-  const int status = replaceFolder(path);
-  if (status == 0) mainFolder = path;
-  return status;
+  mainFolder = L"C:\\Temp\\";
+  mainFolder.append(stem);
+  return 0;
 }
 
 int createElementFolder(WString& elementFolder, WCharCP mainFolder, ElementHandleCR element) {

@@ -16,6 +16,9 @@ struct RecordFolder;
 // that is empty, "." or ".." would name C:\Temp or a folder above it: that is refused with a
 // non-zero status before anything on disk is touched.
 int createMainFolder(WString& mainFolder);
+// The path that createMainFolder makes, named the same way, with nothing on disk touched: 0
+// and the path, or createMainFolder's refusal with mainFolder emptied.
+int nameMainFolder(WString& mainFolder);
 
 // Makes the element folder <mainFolder>\<file name and extension> - <model name> - <id> for the
 // element's model and its design file, after removing whatever an earlier element left at that

@@ -34,6 +34,8 @@ const char* FileOpName(FileOp op) {
       return "SyncDirectory";
     case FileOp::ReadLink:
       return "ReadLink";
+    case FileOp::LockFile:
+      return "LockFile";
   }
   return "?";
 }
@@ -209,6 +211,13 @@ FileStatus FaultInjectingFileSystem::SyncDirectory(const std::string& path) {
 FileStatus FaultInjectingFileSystem::ReadLink(const std::string& path, std::string* linkTarget) {
   FileStatus status = Check(FileOp::ReadLink, path);
   return status.ok() ? target().ReadLink(path, linkTarget) : status;
+}
+
+FileStatus FaultInjectingFileSystem::LockFile(const std::string& path,
+                                              std::unique_ptr<FileLock>* lock) {
+  lock->reset();
+  FileStatus status = Check(FileOp::LockFile, path);
+  return status.ok() ? target().LockFile(path, lock) : status;
 }
 
 }  // namespace host::testing

@@ -32,6 +32,7 @@ enum class FileOp {
   RenameFile,
   SyncDirectory,
   ReadLink,
+  LockFile,
 };
 const char* FileOpName(FileOp op);
 
@@ -70,6 +71,7 @@ class FaultInjectingFileSystem : public FileSystemWrapper {
   FileStatus RenameFile(const std::string& from, const std::string& to) override;
   FileStatus SyncDirectory(const std::string& path) override;
   FileStatus ReadLink(const std::string& path, std::string* linkTarget) override;
+  FileStatus LockFile(const std::string& path, std::unique_ptr<FileLock>* lock) override;
 
  private:
   class File;

@@ -227,6 +227,38 @@ FileStatus MemoryFileSystem::RenameFile(const std::string& from, const std::stri
   return FileStatus::Ok();
 }
 
+class MemoryFileSystem::MemoryFileLock final : public FileLock {
+ public:
+  MemoryFileLock(std::shared_ptr<LockTable> table, std::string path)
+      : m_table(std::move(table)), m_path(std::move(path)) {}
+  ~MemoryFileLock() override {
+    std::lock_guard<std::mutex> lock(m_table->mutex);
+    m_table->held.erase(m_path);
+  }
+
+ private:
+  std::shared_ptr<LockTable> m_table;
+  std::string m_path;
+};
+
+FileStatus MemoryFileSystem::LockFile(const std::string& path, std::unique_ptr<FileLock>* lock) {
+  lock->reset();
+  {
+    std::lock_guard<std::mutex> nodes(m_mutex);
+    const Node* node = Find(path);
+    if (node && node->kind == FileKind::Directory) return FileStatus::Error(EISDIR, "lock", path);
+    if (!node) {
+      FileStatus parent = CheckParent("lock", path);
+      if (!parent.ok()) return parent;
+      m_nodes[path] = Node{FileKind::Regular, std::make_shared<std::string>()};
+    }
+  }
+  std::lock_guard<std::mutex> locks(m_locks->mutex);
+  if (!m_locks->held.insert(path).second) return FileStatus::Error(EWOULDBLOCK, "lock", path);
+  *lock = std::make_unique<MemoryFileLock>(m_locks, path);
+  return FileStatus::Ok();
+}
+
 FileStatus MemoryFileSystem::SyncDirectory(const std::string& path) {
   std::lock_guard<std::mutex> lock(m_mutex);
   const Node* node = Find(path);

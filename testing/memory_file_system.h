@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -43,8 +44,16 @@ class MemoryFileSystem : public FileSystem {
   FileStatus RemoveFile(const std::string& path) override;
   FileStatus RenameFile(const std::string& from, const std::string& to) override;
   FileStatus SyncDirectory(const std::string& path) override;
+  // A lock held by one lock object at a time, as another process's lock would be; the lock
+  // objects may outlive the file system.
+  FileStatus LockFile(const std::string& path, std::unique_ptr<FileLock>* lock) override;
 
  private:
+  struct LockTable {
+    std::mutex mutex;
+    std::set<std::string> held;
+  };
+  class MemoryFileLock;
   struct Node {
     FileKind kind;
     std::shared_ptr<std::string> contents;  // shared with open writers; files only
@@ -58,6 +67,7 @@ class MemoryFileSystem : public FileSystem {
 
   mutable std::mutex m_mutex;  // held by every public function
   std::map<std::string, Node> m_nodes;
+  std::shared_ptr<LockTable> m_locks = std::make_shared<LockTable>();
 };
 
 }  // namespace host::testing

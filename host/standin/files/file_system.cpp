@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -182,6 +183,21 @@ FileStatus readOpenFile(int fd, uint64_t size, const std::string& path, std::str
   return FileStatus::Ok();
 }
 
+// A lock held through its open descriptor: flock locks belong to the open file, so closing
+// the descriptor (or the end of the process) releases it, and a second open of the same file,
+// in this process or another, can't take it meanwhile. The descriptor is closed on exec, so
+// that a program the host starts never holds the lock on.
+class LocalFileLock final : public FileLock {
+ public:
+  explicit LocalFileLock(int fd) : m_fd(fd) {}
+  ~LocalFileLock() override { ::close(m_fd); }
+  LocalFileLock(const LocalFileLock&) = delete;
+  LocalFileLock& operator=(const LocalFileLock&) = delete;
+
+ private:
+  int m_fd;
+};
+
 class LocalFileSystemImpl : public FileSystem {
  public:
   FileStatus CreateDirectory(const std::string& path) override {
@@ -249,6 +265,21 @@ class LocalFileSystemImpl : public FileSystem {
     ScopedFd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.get() < 0) return fromErrno("open folder", path);
     return ::fsync(fd.get()) == 0 ? FileStatus::Ok() : fromErrno("fsync", path);
+  }
+  FileStatus LockFile(const std::string& path, std::unique_ptr<FileLock>* lock) override {
+    lock->reset();
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0) return fromErrno("lock", path);
+    int locked;
+    do locked = ::flock(fd, LOCK_EX | LOCK_NB);
+    while (locked != 0 && errno == EINTR);
+    if (locked != 0) {
+      FileStatus status = fromErrno("lock", path);
+      ::close(fd);
+      return status;
+    }
+    *lock = std::make_unique<LocalFileLock>(fd);
+    return FileStatus::Ok();
   }
   FileStatus ReadLink(const std::string& path, std::string* target) override {
     struct stat st;

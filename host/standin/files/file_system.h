@@ -63,6 +63,13 @@ class WritableFile {
   virtual FileStatus Close() = 0;
 };
 
+// An advisory, exclusive lock, held for as long as the object lives; the system releases it
+// when the process dies.
+class FileLock {
+ public:
+  virtual ~FileLock() = default;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -94,6 +101,9 @@ class FileSystem {
   // from the link's own folder. EINVAL when what is at path is not a link, ENOENT when nothing
   // is there. This default is a file system without links.
   virtual FileStatus ReadLink(const std::string& path, std::string* target);
+  // Creates the file at path when missing and takes an exclusive lock on it without waiting.
+  // EWOULDBLOCK when another process holds it. On failure *lock is left null.
+  virtual FileStatus LockFile(const std::string& path, std::unique_ptr<FileLock>* lock) = 0;
 };
 
 // Links followed at most by ResolveLinks; a longer chain is taken as a loop.
@@ -143,6 +153,9 @@ class FileSystemWrapper : public FileSystem {
   }
   FileStatus ReadLink(const std::string& path, std::string* target) override {
     return m_target.ReadLink(path, target);
+  }
+  FileStatus LockFile(const std::string& path, std::unique_ptr<FileLock>* lock) override {
+    return m_target.LockFile(path, lock);
   }
 
  protected:

@@ -6,9 +6,13 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
 #include <sstream>
 
 #include "standin/design/design_loader.h"
+#include "standin/files/file_system.h"
 #include "testing/test_support.h"
 
 namespace host {
@@ -134,6 +138,44 @@ TEST_F(ShellRun, RelativeAttachmentsAreTheNeighboursOfTheAttachingFile) {
     EXPECT_EQ(result.err.find("is missing"), std::string::npos) << result.err;
     EXPECT_EQ(Lines(result.out), (std::vector<std::string>{kRangeLine1, kRangeLine2}));
   }
+}
+
+// Every file under folder with its contents, to compare trees whole.
+std::map<std::string, std::string> TreeOf(const std::filesystem::path& folder) {
+  std::map<std::string, std::string> tree;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    if (entry.is_directory()) {
+      tree[entry.path().lexically_relative(folder).string() + "/"];
+      continue;
+    }
+    std::ifstream in(entry.path(), std::ios::binary);
+    tree[entry.path().lexically_relative(folder).string()] =
+        std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  return tree;
+}
+
+// While one export holds the main output folder's lock, a second export into it is refused at
+// once and leaves the first one's tree whole; once the lock is let go, exports go on as before.
+TEST_F(ShellRun, AnExportIntoAFolderThatAnotherExportHoldsIsRefused) {
+  const std::string design = Design(siteDesign());
+  ASSERT_EQ(Run({design, "tolvane export"}).exitCode, 0);
+  const std::string temp = m_folder.Path() + "/drive_c/Temp";
+  const auto before = TreeOf(temp + "/Site");
+  ASSERT_FALSE(before.empty());
+  {
+    std::unique_ptr<FileLock> held;
+    ASSERT_TRUE(CurrentFileSystem().LockFile(temp + "/Site.lock", &held).ok());
+    ProcessResult refused = Run({design, "tolvane export"});
+    EXPECT_EQ(refused.exitCode, 0) << refused.err;
+    EXPECT_EQ(Lines(refused.out),
+              std::vector<std::string>{"Output folder C:\\Temp\\Site is in use by another "
+                                       "export: this export is stopped"});
+    EXPECT_EQ(TreeOf(temp + "/Site"), before);
+  }
+  ProcessResult again = Run({design, "tolvane export"});
+  EXPECT_EQ(Lines(again.out), std::vector<std::string>{"Output to C:\\Temp\\Site"});
+  EXPECT_EQ(TreeOf(temp + "/Site"), before);
 }
 
 // A device or a pipe is never read: as an attachment it is a missing file at once (today's
