@@ -6,9 +6,12 @@
 # out/Site.png (taken by headless Chromium, installed when missing).
 set -euo pipefail
 cd "$(dirname "$0")"
-# Only what the sample needs: the shell, the add-in, the glTF tool and the viewer.
-TOLVANE_TARGETS="tolvane-host tolvane tolvane-gltf viewer" scripts/setup.sh build
+# Only what the sample needs: the shell, the add-in, the glTF tool and the viewer. The build's
+# own lines go to out/build.log (shown when it fails); a package install is said beforehand.
 mkdir -p out/drive_c
+echo "run-sample: building the shell, the add-in, tolvane-gltf and the viewer (log: out/build.log)" >&2
+TOLVANE_TARGETS="tolvane-host tolvane tolvane-gltf viewer" scripts/setup.sh build >out/build.log ||
+  { tail -n 40 out/build.log >&2; echo "run-sample: the build failed; see out/build.log" >&2; exit 1; }
 build/tolvane-host --drive-c out/drive_c samples/Site.dgn "tolvane export"
 echo "records: $(pwd)/out/drive_c/Temp/Site" >&2
 
