@@ -1,6 +1,8 @@
 #include "export/record_write_behind.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <string_view>
 #include <system_error>
 
 #include "host/file_name.h"
@@ -28,6 +30,8 @@ void writeRecords(ElementRecords& records) {
 }  // namespace
 
 RecordWriteBehind::Mode RecordWriteBehind::MachineMode() {
+  const char* inlineSwitch = std::getenv("TOLVANE_WRITE_INLINE");
+  if (inlineSwitch && std::string_view(inlineSwitch) == "1") return Mode::Inline;
   return std::thread::hardware_concurrency() > 1 ? Mode::Behind : Mode::Inline;
 }
 

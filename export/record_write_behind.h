@@ -12,7 +12,9 @@
 //
 // The writing thread asks the host for nothing but file operations (BeFile's Create, Write
 // and Close, and BeFileName::BeDeleteFile for a file cut short); the elements, the message
-// output and the status service are used on the caller's thread only.
+// output and the status service are used on the caller's thread only. That the host's file
+// functions may be called from a second thread is an assumption; TOLVANE_WRITE_INLINE=1 drops
+// it (see MachineMode).
 #pragma once
 
 #include <condition_variable>
@@ -53,7 +55,9 @@ class RecordWriteBehind {
     Behind,  // on a thread of its own
     Inline,  // on the caller's thread, as each element is handed over
   };
-  // The mode the export uses: Behind where a second processor can take the writing.
+  // The mode the export uses: Behind where a second processor can take the writing, unless
+  // the environment holds TOLVANE_WRITE_INLINE=1, for a host whose file functions must not be
+  // called from a second thread: then Inline.
   static Mode MachineMode();
 
   // slots (at least 1) bounds the elements handed over and not yet written, and with them the

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <clocale>
+#include <cstdlib>
 #include <map>
 #include <optional>
 #include <random>
@@ -207,6 +208,18 @@ class WriteBehindTest : public ::testing::Test {
   host::seed::ScopedDriveC m_driveC;
   host::seed::ScopedSession m_session;
 };
+
+TEST(WriteBehindMode, TheEnvironmentCanKeepTheWritingInline) {
+  const char* before = std::getenv("TOLVANE_WRITE_INLINE");
+  const std::string kept = before ? before : "";
+  ::setenv("TOLVANE_WRITE_INLINE", "1", 1);
+  EXPECT_EQ(RecordWriteBehind::MachineMode(), RecordWriteBehind::Mode::Inline);
+  if (before) {
+    ::setenv("TOLVANE_WRITE_INLINE", kept.c_str(), 1);
+  } else {
+    ::unsetenv("TOLVANE_WRITE_INLINE");
+  }
+}
 
 TEST_F(WriteBehindTest, EveryModeLeavesWhatWritingOneByOneLeaves) {
   using Mode = RecordWriteBehind::Mode;

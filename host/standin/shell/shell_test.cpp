@@ -178,6 +178,22 @@ TEST_F(ShellRun, AnExportIntoAFolderThatAnotherExportHoldsIsRefused) {
   EXPECT_EQ(TreeOf(temp + "/Site"), before);
 }
 
+// Writing the records inline, on the export's own thread, gives the same tree byte for byte
+// as writing them behind.
+TEST_F(ShellRun, AnExportWrittenInlineLeavesTheSameTree) {
+  const std::string sample = test_support::SourceDir() + "/samples/Site.dgn";
+  std::map<std::string, std::string> trees[2];
+  for (int inlined = 0; inlined < 2; ++inlined) {
+    const std::string driveC = m_folder.Path() + "/c" + std::to_string(inlined);
+    ProcessResult result = test_support::RunShell({"--drive-c", driveC, sample, "tolvane export"},
+                                                  {{"TOLVANE_WRITE_INLINE", inlined ? "1" : "0"}});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    trees[inlined] = TreeOf(driveC + "/Temp/Site");
+  }
+  EXPECT_GT(trees[0].size(), 10u);
+  EXPECT_EQ(trees[1], trees[0]);
+}
+
 // A device or a pipe is never read: as an attachment it is a missing file at once (today's
 // /dev/zero would grow the shell without bound), as the design it stops the shell at once.
 TEST_F(ShellRun, DevicesAndPipesAreRefusedAtOnce) {
