@@ -1,5 +1,6 @@
 // The application's entry point, the one symbol that the library exports.
 #include "app/adapters/standin_output_lock.h"
+#include "app/adapters/standin_progress.h"
 #include "app/command_table.h"
 #include "host/mdl.h"
 
@@ -9,6 +10,7 @@
 // application's own interfaces are connected first; that touches nothing on disk.
 extern "C" __attribute__((visibility("default"))) void MdlMain(int /*argc*/, WCharCP /*argv*/[]) {
   ConnectOutputLocker(&StandInOutputLocker());
+  ConnectProgress(&StandInProgress());
   CommandTable table = makeCommandTable();
   mdlSystem_registerCommandNumbers(table.data());
   mdlParse_loadCommandTable(nullptr);

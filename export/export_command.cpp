@@ -6,10 +6,10 @@
 
 #include "app/message/message.h"
 #include "app/ports/output_lock.h"
+#include "app/ports/progress.h"
 #include "export/scan_callback.h"
 #include "host/dgn_model.h"
 #include "host/scan_criteria.h"
-#include "host/status_service.h"
 #include "records/output_folders.h"
 
 namespace {
@@ -85,10 +85,10 @@ void exportCommand(WCharCP) {
   // faceting and writing of each element.
   int64_t total = 0;
   for (DgnModelRefP modelRef : models) scanModel(modelRef, countElement, &total);
-  mdlStatus_beginTask("Export", total);
+  beginProgress("Export", total);
   for (DgnModelRefP modelRef : models) scanModel(modelRef, exportElement, &scan);
   scan.writing.Drain();
-  mdlStatus_endTask(scan.writing.ElementsWritten(), scan.writing.FoldersMade(),
-                    scan.writing.ElementsFailed());
+  endProgress(scan.writing.ElementsWritten(), scan.writing.FoldersMade(),
+              scan.writing.ElementsFailed());
   printMessage("Output to %S", mainFolder.c_str());
 }

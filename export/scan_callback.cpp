@@ -1,10 +1,10 @@
 #include "export/scan_callback.h"
 
 #include "app/message/message.h"
+#include "app/ports/progress.h"
 #include "export/mesh_processor.h"
 #include "host/element_handle.h"
 #include "host/polyface.h"
-#include "host/status_service.h"
 #include "records/attribute_record.h"
 #include "records/base.h"
 #include "records/component_record.h"
@@ -98,6 +98,6 @@ int exportElement(ElementRefBase* elementRef, CallbackArgP argument, ScanCriteri
   bvector<PolyfaceHeaderPtr>& meshes = scan.meshes;
   if (collectMeshes(meshes, element, options.get())) writeRecords(scan, element, meshes);
   releaseMeshes(meshes);
-  mdlStatus_updateTask(++scan.elementsDone);
+  stepProgress(++scan.elementsDone);
   return 0;
 }

@@ -7,13 +7,13 @@
 #include <string_view>
 
 #include "app/message/message.h"
+#include "app/ports/progress.h"
 #include "host/dgn_folder.h"
 #include "host/dgn_model.h"
 #include "host/element_handle.h"
 #include "host/file_name.h"
 #include "host/new_elements.h"
 #include "host/polyface.h"
-#include "host/status_service.h"
 #include "host/symbology.h"
 #include "host/wstring.h"
 #include "import/geo_reader.h"
@@ -182,12 +182,12 @@ void importCommand(WCharCP folderName) {
     return;
   }
   // An import makes elements and no folders.
-  mdlStatus_beginTask("Import", static_cast<int64_t>(subFolders->size()));
+  beginProgress("Import", static_cast<int64_t>(subFolders->size()));
   int64_t done = 0;
   int64_t added = 0;
   for (const DgnFolderMonikerPtr& subFolder : *subFolders) {
     if (importGeometryRecord(subFolder->GetPortableName().c_str())) ++added;
-    mdlStatus_updateTask(++done);
+    stepProgress(++done);
   }
-  mdlStatus_endTask(added, 0, 0);
+  endProgress(added, 0, 0);
 }

@@ -1,4 +1,4 @@
-#include "host/status_service.h"
+#include "standin/shell/status_service.h"
 
 #include <unistd.h>
 
@@ -8,7 +8,6 @@
 #include <string>
 
 #include "standin/shell/progress_display.h"
-#include "standin/shell/status_service.h"
 
 namespace {
 
@@ -49,7 +48,9 @@ void ShowOnRow(const std::string& text, bool endRow) {
 
 }  // namespace
 
-void mdlStatus_beginTask(const char* label, int64_t total) {
+namespace host {
+
+void BeginTask(const char* label, int64_t total) {
   std::optional<Task>& task = RunningTask();
   if (task && task->lineShown) ShowOnRow("", false);
   task.emplace();
@@ -58,7 +59,7 @@ void mdlStatus_beginTask(const char* label, int64_t total) {
   task->onTerminal = isatty(STDERR_FILENO) == 1;
 }
 
-void mdlStatus_updateTask(int64_t done) {
+void UpdateTask(int64_t done) {
   std::optional<Task>& task = RunningTask();
   if (!task || !task->onTerminal) return;
   task->done = done;
@@ -70,7 +71,7 @@ void mdlStatus_updateTask(int64_t done) {
   task->lineShown = true;
 }
 
-void mdlStatus_endTask(int64_t elementsWritten, int64_t foldersWritten, int64_t elementsFailed) {
+void EndTask(int64_t elementsWritten, int64_t foldersWritten, int64_t elementsFailed) {
   std::optional<Task>& task = RunningTask();
   if (!task) return;
   if (task->onTerminal)
@@ -79,8 +80,6 @@ void mdlStatus_endTask(int64_t elementsWritten, int64_t foldersWritten, int64_t 
               true);
   task.reset();
 }
-
-namespace host {
 
 void AbandonRunningTask() {
   std::optional<Task>& task = RunningTask();

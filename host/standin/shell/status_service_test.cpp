@@ -1,6 +1,6 @@
 // The status service seen from outside: the shell runs the export and the import with its
 // standard error on a pseudo-terminal, then on a pipe, and standard output on a pipe in both.
-#include "host/status_service.h"
+#include "standin/shell/status_service.h"
 
 #include <fcntl.h>
 #include <poll.h>
