@@ -198,6 +198,18 @@ TEST_F(MeshImportTest, EveryColourByteThatTheExportWritesComesBack) {
   }
 }
 
+// Sub-folders whose names aren't UTF-8 (written in another encoding, or stray bytes) are
+// imported as any other: their names keep their bytes on the way to the file.
+TEST_F(MeshImportTest, SubFoldersWhoseNamesArentUtf8AreImported) {
+  const std::string names[] = {
+      "caf\xe9",           "\xff\xfe",         "a\xc3", "\xed\xa0\x80 surrogate",
+      "\xc0\xaf overlong", "\xe2\x82\xac euro"};
+  for (const std::string& name : names) WriteRecord(name, std::string("{") + kTriangle + "}");
+  Import();
+  EXPECT_THAT(Messages(), IsEmpty());
+  EXPECT_EQ(Elements().size(), std::size(names));
+}
+
 TEST_F(MeshImportTest, IncompleteRecordsAreReportedAndTheNextIsImported) {
   MakeSubFolder("a_missing");
   WriteRecord("b_empty_object", "{}");

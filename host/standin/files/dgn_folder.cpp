@@ -76,7 +76,8 @@ DgnFolderMonikerListPtr DgnFolder::GetSubFolders(WCharCP filter) const {
   std::sort(names.begin(), names.end());  // std::string compares by unsigned bytes
   DgnFolderMonikerListPtr list = new DgnFolderMonikerList();
   for (const auto& name : names) {
-    WString wide = BeStringUtilities::Utf8ToWChar(name.c_str());
+    // A name that isn't UTF-8 keeps its bytes through the wide name, so that it opens.
+    WString wide(host::LocalNameToWide(name));
     if (filter && *filter && !matchesFilter(filter, wide.c_str())) continue;
     list->m_monikers.push_back(new DgnFolderMoniker(portable + wide + L"\\"));
   }

@@ -191,8 +191,12 @@ BeFileStatus BeFile::ReadEntireFile(std::string& contents, const char* narrowNam
                                                                    : BeFileStatus::FileNotFound;
 }
 
+// Opened by its wide name: a round trip through the locale's narrow text would lose what the
+// locale can't spell (a name that isn't UTF-8 on disk, say).
 BeFileStatus BeFile::ReadEntireFile(std::string& contents, WCharCP name) {
-  AString narrow;
-  BeStringUtilities::WCharToCurrentLocaleChar(narrow, name);
-  return ReadEntireFile(contents, narrow.c_str());
+  contents.clear();
+  std::string local;
+  if (!name || !host::ToLocalPath(name, &local)) return BeFileStatus::FileNotFound;
+  return host::CurrentFileSystem().ReadFile(local, &contents).ok() ? BeFileStatus::Success
+                                                                   : BeFileStatus::FileNotFound;
 }

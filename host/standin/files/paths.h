@@ -57,6 +57,11 @@ NewPathStatus AsciiToLocalNewPath(std::string_view path, std::string* local);
 // resolved by their text; ".." at the root stays at the root.
 std::vector<std::wstring> ResolvePathComponents(const std::wstring& text);
 
+// The wide name of a local file or folder name, so that ToLocalPath gives its bytes back: a
+// UTF-8 sequence as its character, and each byte that no sequence holds (a name written in
+// another encoding) as U+DC00 plus the byte, a lone surrogate that no UTF-8 name can hold.
+std::wstring LocalNameToWide(std::string_view name);
+
 // The Windows form of a local path: its Z: path. A relative path is taken from the working
 // folder.
 std::wstring ToWindowsPath(const std::string& localPath);
