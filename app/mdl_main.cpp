@@ -2,13 +2,14 @@
 #include "app/adapters/standin_output_lock.h"
 #include "app/adapters/standin_progress.h"
 #include "app/command_table.h"
+#include "app/symbols.h"
 #include "host/mdl.h"
 
 // Called once by the host when it loads the application. Hands the host the command number
 // table and asks it to load the key-in table; neither result is examined, and nothing else
 // happens until a command runs. The arguments are ignored. The host's adapters of the
 // application's own interfaces are connected first; that touches nothing on disk.
-extern "C" __attribute__((visibility("default"))) void MdlMain(int /*argc*/, WCharCP /*argv*/[]) {
+extern "C" TOLVANE_EXPORTED void MdlMain(int /*argc*/, WCharCP /*argv*/[]) {
   ConnectOutputLocker(&StandInOutputLocker());
   ConnectProgress(&StandInProgress());
   CommandTable table = makeCommandTable();

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/message/runtime_format.h"
 #include "host/mdl.h"
 #include "host/wstring.h"
 
@@ -44,7 +45,7 @@ void printMessage(const char* format, ...) {
   BeStringUtilities::CurrentLocaleCharToWChar(wideFormat, format);
   va_list args;
   va_start(args, format);
-  const std::wstring text = formatWide(wideFormat.c_str(), args);
+  const std::wstring text = formatWide(toRuntimeFormat(wideFormat.c_str()).c_str(), args);
   va_end(args);
   // The host's conversion cuts to the buffer on a character boundary and leaves a zero.
   char buffer[kMessageBufferSize];

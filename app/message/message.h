@@ -3,6 +3,8 @@
 
 #include <cstddef>
 
+#include "app/symbols.h"
+
 // The most characters a message can have; a longer one is cut to fit (never inside a
 // multibyte character).
 constexpr size_t kMessageBufferSize = 2048;
@@ -10,4 +12,4 @@ constexpr size_t kMessageBufferSize = 2048;
 // Formats a printf-style message and shows it as one line in the host's message window.
 // "%S" takes a wide string (wchar_t const*), converted to locale text; a character that the
 // locale can't encode becomes '?'. Formats are fixed texts of the application.
-void printMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void printMessage(const char* format, ...) TOLVANE_PRINTF_FORMAT(1, 2);

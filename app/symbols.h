@@ -1,0 +1,24 @@
+// The compiler-specific spellings of the add-in, in one place, so that the rest of the code
+// builds with any C++20 compiler the host's platform uses.
+#pragma once
+
+// Marks the one function that the host looks up by name in the loaded library. Everything
+// else stays inside: on Windows a DLL exports only what is marked; elsewhere the build hides
+// every other symbol.
+#if defined(_WIN32)
+#define TOLVANE_EXPORTED __declspec(dllexport)
+#elif defined(__GNUC__)
+#define TOLVANE_EXPORTED __attribute__((visibility("default")))
+#else
+#define TOLVANE_EXPORTED
+#endif
+
+// Lets the compiler check the arguments of a printf-style function against its format
+// (formatIndex is the index of the format parameter, firstArgument that of the first variadic one),
+// where the compiler can; elsewhere it checks nothing.
+#if defined(__GNUC__)
+#define TOLVANE_PRINTF_FORMAT(formatIndex, firstArgument) \
+  __attribute__((format(printf, formatIndex, firstArgument)))
+#else
+#define TOLVANE_PRINTF_FORMAT(formatIndex, firstArgument)
+#endif
