@@ -191,7 +191,13 @@ TEST_F(ExportTest, MainFolderNamesFollowTheDesignFileStem) {
     const char* file;
     const char* folder;
   };
-  const Case cases[] = {{"Plan.i.dgn", "Plan"}, {"Plan.I.dgn", "Plan"}, {"Hall.i.i.dgn", "Hall.i"}};
+  // Names that Windows keeps for devices, and dots or blanks that it would drop from the end,
+  // are made safe the same way everywhere.
+  const Case cases[] = {{"Plan.i.dgn", "Plan"},     {"Plan.I.dgn", "Plan"},
+                        {"Hall.i.i.dgn", "Hall.i"}, {"CON.dgn", "CON_"},
+                        {"com1.i.dgn", "com1_"},    {"COM0.dgn", "COM0"},
+                        {"Site..dgn", "Site_"},     {"Lpt9 .dgn", "Lpt9__"},
+                        {"NUL.x.dgn", "NUL_.x"},    {"CONSOLE.dgn", "CONSOLE"}};
   for (const auto& c : cases) {
     ShellOutcome run = exportInShell(writeDesign(c.file, {}));
     EXPECT_EQ(run.messages,
@@ -199,6 +205,77 @@ TEST_F(ExportTest, MainFolderNamesFollowTheDesignFileStem) {
     EXPECT_TRUE(fs::is_directory(mainFolder(c.folder))) << c.file;
     EXPECT_TRUE(fs::is_empty(mainFolder(c.folder))) << c.file << ": no drawn elements";
   }
+}
+
+// The element folder of a design named for a device: Windows reads "aux.dgn - Default - 1"
+// as the device AUX with an extension.
+TEST_F(ExportTest, ElementFoldersNamedForADeviceGetAGuard) {
+  exportInShell(writeDesign("aux.dgn", {1}));
+  EXPECT_EQ(elementFolders("aux_"), std::set<std::string>{"aux_.dgn - Default - 1"});
+}
+
+// A volume that takes names differing only in case for the same: the part of each path under
+// root is looked up in lower case, as a case-folding volume would find it.
+class CaseFoldingFileSystem : public host::FileSystemWrapper {
+ public:
+  explicit CaseFoldingFileSystem(std::string root)
+      : FileSystemWrapper(host::LocalFileSystem()), m_root(std::move(root)) {}
+  host::FileStatus CreateDirectory(const std::string& path) override {
+    return FileSystemWrapper::CreateDirectory(folded(path));
+  }
+  host::FileStatus Stat(const std::string& path, host::FileInfo* info) override {
+    return FileSystemWrapper::Stat(folded(path), info);
+  }
+  host::FileStatus Exists(const std::string& path) override {
+    return FileSystemWrapper::Exists(folded(path));
+  }
+  host::FileStatus RemoveTree(const std::string& path) override {
+    return FileSystemWrapper::RemoveTree(folded(path));
+  }
+  host::FileStatus NewWritableFile(const std::string& path,
+                                   std::unique_ptr<host::WritableFile>* file) override {
+    return FileSystemWrapper::NewWritableFile(folded(path), file);
+  }
+  host::FileStatus RenameFile(const std::string& from, const std::string& to) override {
+    return FileSystemWrapper::RenameFile(folded(from), folded(to));
+  }
+
+ private:
+  std::string folded(std::string path) const {
+    if (!path.starts_with(m_root)) return path;
+    for (size_t i = m_root.size(); i < path.size(); ++i)
+      path[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(path[i])));
+    return path;
+  }
+  std::string m_root;
+};
+
+// On a volume that folds case, models "Walls" and "walls" name one folder: the second element
+// is reported as a clash and the first keeps its records, rather than being written over.
+TEST_F(ExportTest, AFolderTheVolumeTakesForOneMadeBeforeIsAClash) {
+  std::string site = temp.Path() + "/Site.dgn";
+  DesignBuilder builder(host::ToWindowsPath(site));
+  addBox(builder.AddModel("Walls"), 1);
+  host::Model& second = builder.AddModel("walls");
+  addBox(second, 1).vector = {0, 0, 9000};
+  builder.AddAttachment(*builder.File().models[0], "Site.dgn", "walls");
+  std::string error;
+  ASSERT_TRUE(host::SaveDesignFile(builder.File(), site, &error)) << error;
+  fs::create_directories(driveC() + "/Temp");
+  CaseFoldingFileSystem folding(driveC() + "/Temp/");
+  host::ScopedFileSystem scoped(folding);
+  ShellOutcome run = exportInProcess(site);
+  const std::string windows = BeStringUtilities::WCharToUtf8(host::ToWindowsPath(site).c_str());
+  EXPECT_EQ(run.messages,
+            (std::vector<std::string>{
+                "Element folder C:\\Temp\\Site\\Site.dgn - walls - 1 is taken by element 1 of "
+                "model Walls in " +
+                    windows + ": element 1 of model walls in " + windows + " is left out",
+                "Output to C:\\Temp\\Site"}));
+  EXPECT_EQ(elementFolders("site"), std::set<std::string>{"site.dgn - walls - 1"});
+  std::ifstream geo(mainFolder("site") + "/site.dgn - walls - 1/geo.json");
+  std::string text((std::istreambuf_iterator<char>(geo)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text.find("9000"), std::string::npos) << "the first element's records stay";
 }
 
 TEST_F(ExportTest, StemsThatWouldNameTempItselfOrAboveFailAndLeaveTempAlone) {

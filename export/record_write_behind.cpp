@@ -71,6 +71,7 @@ ElementRecords& RecordWriteBehind::Next() {
   ElementRecords& records = Slot(m_nextHanded);
   records.makeFolder = true;
   records.folderMade = false;
+  records.folderTaken = false;
   std::fill(std::begin(records.outcomes), std::end(records.outcomes), RecordFileOutcome::Written);
   std::fill(std::begin(records.texts), std::end(records.texts), std::string_view());
   records.failure = nullptr;
@@ -80,7 +81,12 @@ ElementRecords& RecordWriteBehind::Next() {
 void RecordWriteBehind::Hand() {
   if (m_reportedFailure) return;
   ElementRecords& records = Slot(m_nextHanded);
-  records.folderMade = records.makeFolder && makeElementFolder(records.folder.path) == 0;
+  if (records.makeFolder) {
+    const int status = makeNewElementFolder(records.folder.path);
+    records.folderTaken = status == static_cast<int>(BeFileNameStatus::AlreadyExists);
+    if (records.folderTaken) return;
+    records.folderMade = status == 0;
+  }
   if (!m_thread.joinable()) {
     writeRecords(records);
     ReportUpTo(++m_nextHanded);

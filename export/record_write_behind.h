@@ -7,8 +7,9 @@
 // is made on the caller's thread as the element is handed over, before its files; the files
 // are written in the order the elements were handed over; and every outcome (the "Can't write
 // file" messages, the folders made, an exception) reaches the caller's thread in that order.
-// The folders of the elements handed over must differ from one another (the export's folder
-// claims see to that): a folder made again would be emptied under the files still to come.
+// The folders of the elements handed over must differ from one another: the export's folder
+// claims tell names apart, and a folder that the file system takes for one made before (on
+// Windows "Walls" for "walls") is found when it is made, and its element is not written.
 //
 // The writing thread asks the host for nothing but file operations (BeFile's Create, Write
 // and Close, and BeFileName::BeDeleteFile for a file cut short); the elements, the message
@@ -45,6 +46,7 @@ struct ElementRecords {
 
   // Set by Hand and the writing.
   bool folderMade = false;
+  bool folderTaken = false;  // the folder was there already: nothing of the element is written
   RecordFileOutcome outcomes[kFiles] = {};
   std::exception_ptr failure;  // what the writing of this element threw, if anything
 };
@@ -73,9 +75,11 @@ class RecordWriteBehind {
   // Waits while every slot is still queued, and reports the elements written meanwhile, as
   // Drain does; it rethrows as Drain does.
   ElementRecords& Next();
-  // Makes the slot's folder (when it asks for one) after removing what was there, and queues
-  // the slot that Next gave for the writing of its files. What making the folder throws leaves
-  // here, with the slot not queued.
+  // Makes the slot's folder as a new folder (when it asks for one), and queues the slot that
+  // Next gave for the writing of its files. A folder that is there already was made by an
+  // element before, under a name the file system takes for the same: the slot is then marked
+  // folderTaken and not queued, and the next call of Next gives it again. What making the
+  // folder throws leaves here, with the slot not queued.
   void Hand();
   // Waits until every element handed over is written, then reports each in turn: a
   // "Can't write file" message for each record file not written, and the element counted as

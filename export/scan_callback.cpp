@@ -1,5 +1,9 @@
 #include "export/scan_callback.h"
 
+#include <algorithm>
+#include <cwctype>
+#include <string_view>
+
 #include "app/message/message.h"
 #include "app/ports/progress.h"
 #include "export/mesh_processor.h"
@@ -21,6 +25,20 @@ IFacetOptionsPtr createExportFacetOptions() {
   return options;
 }
 
+const FolderClaims::Owner* FolderClaims::FindCaseFolded(const WString& namePrefix,
+                                                        ElementId id) const {
+  const auto folded = [](std::wstring_view a, std::wstring_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(),
+                      [](wchar_t x, wchar_t y) { return std::towupper(x) == std::towupper(y); });
+  };
+  for (const auto& [prefix, claims] : m_byPrefix) {
+    if (prefix == namePrefix.c_str() || !folded(prefix, namePrefix.c_str())) continue;
+    if (auto owner = claims.find(id); owner != claims.end()) return &owner->second;
+  }
+  return nullptr;
+}
+
 namespace {
 
 // "element 5 of model Default in Z:\\p\\Site.dgn": enough to tell apart two elements whose
@@ -37,6 +55,12 @@ std::wstring describeElement(const DgnModel* model, ElementId id) {
   return text;
 }
 
+void reportFolderTaken(const WString& path, const std::wstring& owner, const DgnModel* model,
+                       ElementId id) {
+  printMessage("Element folder %S is taken by %S: %S is left out", path.c_str(), owner.c_str(),
+               describeElement(model, id).c_str());
+}
+
 // Fills folder with the element's folder. False, with a message naming the folder and both
 // elements, when an earlier element of this export took that folder. The message follows
 // those of the elements before, so their writing is waited for first.
@@ -50,10 +74,21 @@ bool claimFolder(ExportScan& scan, const DgnModel& model, ElementId id, RecordFo
   auto [owner, fresh] = scan.modelClaims->emplace(id, FolderClaims::Owner{&model, id});
   if (fresh) return true;
   scan.writing.Drain();
-  printMessage("Element folder %S is taken by %S: %S is left out", folder.path.c_str(),
-               describeElement(owner->second.model, owner->second.id).c_str(),
-               describeElement(&model, id).c_str());
+  reportFolderTaken(folder.path, describeElement(owner->second.model, owner->second.id), &model,
+                    id);
   return false;
+}
+
+// The element whose folder was found there already when its own was made; the message
+// follows those of the elements before.
+void reportFolderFoundTaken(ExportScan& scan, const DgnModel& model, ElementId id,
+                            const RecordFolder& folder) {
+  scan.writing.Drain();
+  const FolderClaims::Owner* owner = scan.claims.FindCaseFolded(scan.namer->NamePrefix(), id);
+  reportFolderTaken(folder.path,
+                    owner ? describeElement(owner->model, owner->id)
+                          : std::wstring(L"a folder of the same name to the file system"),
+                    &model, id);
 }
 
 void writeRecords(ExportScan& scan, ElementHandleCR element,
@@ -85,6 +120,8 @@ void writeRecords(ExportScan& scan, ElementHandleCR element,
   records.texts[File::Attribute] =
       attributeRecordText(records.buffers[File::Attribute], records.folder, element);
   scan.writing.Hand();
+  if (records.folderTaken)
+    reportFolderFoundTaken(scan, *model, element.GetElementId(), records.folder);
 }
 
 }  // namespace

@@ -32,6 +32,10 @@ class FolderClaims {
   // The claims of the folders whose names start with namePrefix, kept for the whole export.
   using PrefixClaims = std::unordered_map<ElementId, Owner>;
   PrefixClaims& ForPrefix(const WString& namePrefix) { return m_byPrefix[namePrefix.c_str()]; }
+  // The owner of id's folder under a prefix other than namePrefix that differs from it only in
+  // the case of its letters, if any: the likely owner of a folder that the file system found
+  // taken by a name that folds to the same (on Windows "Walls" and "walls").
+  const Owner* FindCaseFolded(const WString& namePrefix, ElementId id) const;
 
  private:
   std::unordered_map<std::wstring, PrefixClaims> m_byPrefix;
@@ -57,6 +61,8 @@ struct ExportScan {
 // records are made here and handed to scan.writing, which makes its folder and files; the
 // export drains it before it counts the folders made. An element whose folder name another
 // element of this export already took is reported and left out; the first element's records
-// stay. An element whose mesh in millimetres isn't finite is reported and gets no geometry
-// record. Always returns 0, so the scan goes on whatever happened to this element.
+// stay. So is an element whose folder the file system finds there already when it is made:
+// an earlier element's folder whose name the file system takes for the same. An element whose mesh
+// in millimetres isn't finite is reported and gets no geometry record. Always returns 0, so the
+// scan goes on whatever happened to this element.
 int exportElement(ElementRefBase* elementRef, CallbackArgP argument, ScanCriteria* criteria);

@@ -34,13 +34,43 @@ bool isRefusedInName(WChar c) {
          c == L'*';
 }
 
-// Makes name a single folder name that the file system accepts.
+WChar asciiUpper(WChar c) { return c >= L'a' && c <= L'z' ? c - (L'a' - L'A') : c; }
+
+// Whether base, in any case, is a name that Windows keeps for a device.
+bool isDeviceName(std::wstring_view base) {
+  static constexpr std::wstring_view kDevices[] = {L"CON", L"PRN", L"AUX", L"NUL"};
+  static constexpr std::wstring_view kNumbered[] = {L"COM", L"LPT"};
+  const auto sameUpper = [](std::wstring_view text, std::wstring_view upper) {
+    return text.size() == upper.size() &&
+           std::equal(text.begin(), text.end(), upper.begin(),
+                      [](WChar a, WChar b) { return asciiUpper(a) == b; });
+  };
+  for (std::wstring_view device : kDevices)
+    if (sameUpper(base, device)) return true;
+  if (base.size() != 4 || base[3] < L'1' || base[3] > L'9') return false;
+  for (std::wstring_view device : kNumbered)
+    if (sameUpper(base.substr(0, 3), device)) return true;
+  return false;
+}
+
+// A "_" after the part of name before its first "." (less trailing blanks) when that part is
+// a device's name.
+void guardDeviceName(WString& name) {
+  const std::wstring_view text(name.c_str(), name.size());
+  size_t baseEnd = std::min(text.find(L'.'), text.size());
+  while (baseEnd > 0 && text[baseEnd - 1] == L' ') --baseEnd;
+  if (isDeviceName(text.substr(0, baseEnd))) name.insert(baseEnd, 1, L'_');
+}
+
+// Makes name a single folder name that the file system accepts. It is the start of a name
+// that digits end, so its own trailing blanks stay.
 void makeFolderName(WString& name) {
   name.ReplaceAll(L"<", L"(");
   name.ReplaceAll(L">", L")");
   for (WChar& c : name) {
     if (isRefusedInName(c)) c = L'_';
   }
+  guardDeviceName(name);
 }
 
 // "<file name and extension> - <model name> - ", made safe. The id that follows it is plain
@@ -81,6 +111,12 @@ WString elementFolderPath(WCharCP mainFolder, ElementHandleCR element) {
 
 }  // namespace
 
+void makeFolderNameSafe(WString& name) {
+  guardDeviceName(name);
+  for (size_t i = name.size(); i > 0 && (name[i - 1] == L'.' || name[i - 1] == L' '); --i)
+    name[i - 1] = L'_';
+}
+
 int createMainFolder(WString& mainFolder) {
   int status = nameMainFolder(mainFolder);
   if (status == 0) status = replaceFolder(mainFolder);
@@ -97,6 +133,7 @@ int nameMainFolder(WString& mainFolder) {
   WString stem = designFile.GetFileNameWithoutExtension();
   if (stem.EndsWithI(L".i")) stem.resize(stem.size() - 2);
   if (namesTempOrAbove(stem)) return kRefused;
+  makeFolderNameSafe(stem);
 
   mainFolder = L"C:\\Temp\\";
   mainFolder.append(stem);
@@ -110,6 +147,10 @@ int createElementFolder(WString& elementFolder, WCharCP mainFolder, ElementHandl
 }
 
 int makeElementFolder(const WString& path) { return replaceFolder(path); }
+
+int makeNewElementFolder(const WString& path) {
+  return static_cast<int>(BeFileName::CreateNewDirectory(path.c_str()));
+}
 
 // Locale texts are joined rather than converted whole: the encodings of locales keep no
 // shift state, so the text of a joined path is the join of the texts of its parts.

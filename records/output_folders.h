@@ -10,7 +10,8 @@
 struct RecordFolder;
 
 // Makes the main output folder C:\Temp\<stem> for the active design file, where the stem is
-// the file's name without directory and extension, less one ".i" suffix (any case). Whatever
+// the file's name without directory and extension, less one ".i" suffix (any case), made
+// safe as makeFolderNameSafe makes it. Whatever
 // an earlier export left there is removed first; a missing C:\Temp is made along with it.
 // Returns 0 and the path in mainFolder, or a non-zero status with mainFolder emptied. A stem
 // that is empty, "." or ".." would name C:\Temp or a folder above it: that is refused with a
@@ -24,10 +25,19 @@ int nameMainFolder(WString& mainFolder);
 // element's model and its design file, after removing whatever an earlier element left at that
 // path. In the folder name "<" becomes "(", ">" becomes ")", and every other character that
 // folder names can't hold (: " / \ | ? * and characters below U+0020) becomes "_", so the
-// folder always lies directly inside the main output folder. elementFolder receives the path
+// folder always lies directly inside the main output folder. A name that Windows keeps for a
+// device (see makeFolderNameSafe) gets a "_" after the device's name, on every platform, so
+// that one design gives one folder tree everywhere. elementFolder receives the path
 // in any case; the result is the creation's status, 0 for success. An absent or empty
 // mainFolder, or an element without a model, gives a non-zero status and touches nothing.
 int createElementFolder(WString& elementFolder, WCharCP mainFolder, ElementHandleCR element);
+
+// Makes a folder name that Windows can create, the same on every platform: a name whose part
+// before its first "." (less trailing blanks) is one that Windows keeps for a device (CON,
+// PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, in any case) gets a "_" after that part
+// ("CON" -> "CON_", "nul.dgn - M - 5" -> "nul_.dgn - M - 5"), and each "." or blank that
+// ends the name becomes "_", as Windows would drop them.
+void makeFolderNameSafe(WString& name);
 
 // The element code: the part of the element folder path after its last backslash (the whole
 // path when it has none), as locale text, kept whole however long it is.
@@ -37,6 +47,12 @@ void getElementCode(WCharCP elementFolderPath, AString& code);
 // after removing whatever an earlier element left there. Returns the creation's status, 0 for
 // success.
 int makeElementFolder(const WString& path);
+// Makes the element folder at path as a new folder, for an export whose main output folder
+// was made empty: a folder already there was made by an earlier element of the same export,
+// under a name that the file system takes for the same (on Windows "Walls" and "walls"), and
+// is left as it is. Returns 0, or the creation's status (BeFileNameStatus::AlreadyExists for
+// a folder already there).
+int makeNewElementFolder(const WString& path);
 
 // The element folders of one model's elements inside one main output folder, named as
 // createElementFolder names them. The part of the name that the model and its file give is
