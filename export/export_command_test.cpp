@@ -278,6 +278,31 @@ TEST_F(ExportTest, AFolderTheVolumeTakesForOneMadeBeforeIsAClash) {
   EXPECT_EQ(text.find("9000"), std::string::npos) << "the first element's records stay";
 }
 
+// Records are found by their wide names and hold UTF-8 in every locale: under Latin-1 the
+// files of a folder named with "ü" could not be opened by a narrow name, and under CP1251
+// "ü" has no spelling at all, so a locale text would hold "?".
+TEST_F(ExportTest, RecordsAreWrittenAndHoldUtf8WhateverTheLocale) {
+  std::string site = temp.Path() + "/Site.dgn";
+  DesignBuilder builder(host::ToWindowsPath(site));
+  host::Model& model = builder.AddModel("Ebene T\xC3\xBCr");
+  builder.AddClass("Door", "Door", {{"mark", "Mark"}});
+  addBox(model, 1).instances.push_back({"Door", {{"mark", std::string("T\xC3\xBCr")}}});
+  std::string error;
+  ASSERT_TRUE(host::SaveDesignFile(builder.File(), site, &error)) << error;
+  const std::string folder = "Site.dgn - Ebene T\xC3\xBCr - 1";
+  for (const char* locale : {"de_DE.ISO-8859-1", "ru_RU.CP1251", "C.UTF-8"}) {
+    SCOPED_TRACE(locale);
+    auto result = test_support::RunShell({"--drive-c", driveC(), site, "tolvane export"},
+                                         {{"LC_ALL", locale}});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(Lines(result.out), std::vector<std::string>{"Output to C:\\Temp\\Site"});
+    EXPECT_EQ(elementFolders("Site"), std::set<std::string>{folder});
+    std::ifstream attr(mainFolder("Site") + "/" + folder + "/attr.json");
+    std::string text((std::istreambuf_iterator<char>(attr)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("\"T\xC3\xBCr\""), std::string::npos) << text;
+  }
+}
+
 TEST_F(ExportTest, StemsThatWouldNameTempItselfOrAboveFailAndLeaveTempAlone) {
   fs::create_directories(mainFolder("keep"));
   for (const char* file : {".i.dgn", "..dgn", "...dgn"}) {

@@ -38,7 +38,7 @@ struct ClassValues {
   size_t end;
 };
 
-// What the record of one element is made of: its texts as locale text in one store, its
+// What the record of one element is made of: its texts as UTF-8 in one store, its
 // classes and their members. Each thread keeps one, emptied for every element, so that its
 // room serves them all.
 struct AttributeTexts {
@@ -53,7 +53,7 @@ struct AttributeTexts {
     classes.clear();
   }
   Span Add(WCharCP wide) {
-    BeStringUtilities::WCharToCurrentLocaleChar(converted, wide);
+    assignUtf8(converted, wide);
     const Span span{store.size(), converted.size()};
     store.append(converted);
     return span;

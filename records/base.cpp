@@ -15,10 +15,11 @@ namespace {
 
 // Writes all of text to a new file in one write. CutShort: the file was created but not every
 // byte reached it, or it could not be closed cleanly.
-RecordFileOutcome writeWholeFile(const char* narrowName, std::string_view text) {
+// The file is opened by its wide name, so that a name the locale can't spell still names it.
+RecordFileOutcome writeWholeFile(WCharCP path, std::string_view text) {
   if (text.size() > std::numeric_limits<uint32_t>::max()) return RecordFileOutcome::NotOpened;
   BeFile file;
-  if (file.Create(narrowName) != BeFileStatus::Success) return RecordFileOutcome::NotOpened;
+  if (file.Create(path) != BeFileStatus::Success) return RecordFileOutcome::NotOpened;
   const uint32_t size = static_cast<uint32_t>(text.size());
   uint32_t written = 0;
   const bool wrote =
@@ -29,10 +30,38 @@ RecordFileOutcome writeWholeFile(const char* narrowName, std::string_view text) 
 
 }  // namespace
 
-AString localeText(WCharCP text) {
-  AString narrow;
-  BeStringUtilities::WCharToCurrentLocaleChar(narrow, text);
-  return narrow;
+void assignUtf8(AString& out, WCharCP text) {
+  out.clear();
+  if (!text) return;
+  for (WCharCP p = text; *p; ++p) {
+    char32_t c = static_cast<char32_t>(*p);
+    if (sizeof(wchar_t) == 2 && c >= 0xD800 && c <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char32_t>(*++p) - 0xDC00);
+    }
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+      out.push_back('?');
+    } else if (c < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | c >> 6));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | c >> 12));
+      out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | c >> 18));
+      out.push_back(static_cast<char>(0x80 | (c >> 12 & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+}
+
+AString utf8Text(WCharCP text) {
+  AString out;
+  assignUtf8(out, text);
+  return out;
 }
 
 void writeJsonFile(WCharCP path, const Json::Value& document) {
@@ -51,14 +80,14 @@ void reportUnwrittenFile(WCharCP path) { printMessage("Can't write file %S", pat
 
 void writeTextFile(WCharCP path, std::string_view text) {
   if (!path) path = L"";
-  const RecordFileOutcome outcome = writeWholeFile(localeText(path).c_str(), text);
+  const RecordFileOutcome outcome = writeWholeFile(path, text);
   if (outcome == RecordFileOutcome::CutShort) removeCutShort(path);
   if (outcome != RecordFileOutcome::Written) reportUnwrittenFile(path);
 }
 
 void readJsonFile(Json::Value& document, const BeFileName& path) {
   std::string text;
-  BeFile::ReadEntireFile(text, localeText(path.c_str()).c_str());
+  BeFile::ReadEntireFile(text, path.c_str());
   // The text is handed over by its bounds, so a zero or 0xFF byte inside it is parsed like any
   // other byte and does not end the document early.
   Json::Reader reader;
@@ -76,8 +105,7 @@ void writeRecordText(const WString& elementFolder, WCharCP fileName, std::string
   writeTextFile(path.c_str(), text);
 }
 
-RecordFolder::RecordFolder(const WString& folderPath)
-    : path(folderPath), localePath(localeText(folderPath.c_str())) {
+RecordFolder::RecordFolder(const WString& folderPath) : path(folderPath) {
   getElementCode(folderPath.c_str(), code);
   quotedCode = RecordTextWriter::Quote(code);
 }
@@ -94,25 +122,11 @@ WString recordPath(const RecordFolder& folder, const char* fileName) {
 
 }  // namespace
 
-// The narrow name is the folder's locale text, a backslash and the ASCII file name: the
-// locale text of the whole path, as the encodings of locales keep no shift state. It is
-// joined on the stack when it fits, as nearly every one does.
 RecordFileOutcome putRecordText(const RecordFolder& folder, const char* fileName,
                                 std::string_view text) {
-  const std::string_view folderText(folder.localePath);
-  const size_t nameSize = std::strlen(fileName);
-  char onStack[512];
-  std::string onHeap;
-  char* narrowName = onStack;
-  if (folderText.size() + nameSize + 2 > sizeof onStack) {
-    onHeap.resize(folderText.size() + nameSize + 2);
-    narrowName = onHeap.data();
-  }
-  std::memcpy(narrowName, folderText.data(), folderText.size());
-  narrowName[folderText.size()] = '\\';
-  std::memcpy(narrowName + folderText.size() + 1, fileName, nameSize + 1);  // its zero too
-  const RecordFileOutcome outcome = writeWholeFile(narrowName, text);
-  if (outcome == RecordFileOutcome::CutShort) removeCutShort(recordPath(folder, fileName).c_str());
+  const WString path = recordPath(folder, fileName);
+  const RecordFileOutcome outcome = writeWholeFile(path.c_str(), text);
+  if (outcome == RecordFileOutcome::CutShort) removeCutShort(path.c_str());
   return outcome;
 }
 

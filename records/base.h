@@ -26,9 +26,13 @@ void writeTextFile(WCharCP path, std::string_view text);
 // judges the outcome by the document alone.
 void readJsonFile(Json::Value& document, const BeFileName& path);
 
-// Wide host text as locale text, kept whole however long: record texts and narrow file names
-// are never cut, so no text loses its end and no long path opens a file named by its prefix.
-AString localeText(WCharCP text);
+// Wide host text as UTF-8, the encoding of every record text on every platform and in every
+// locale, as a JSON file must be UTF-8. A character that is no Unicode character (a lone
+// surrogate, a value beyond U+10FFFF) becomes "?", as a UTF-8 locale writes it; the surrogate
+// pairs of a 16-bit wchar_t are joined into their character. Kept whole however long, so no
+// text loses its end. assignUtf8 writes over out, its room used again.
+void assignUtf8(AString& out, WCharCP text);
+AString utf8Text(WCharCP text);
 
 // Writes the document as the file fileName (e.g. L"geo.json") inside the element folder, as
 // writeJsonFile does.
@@ -36,15 +40,14 @@ void writeRecordFile(const WString& elementFolder, WCharCP fileName, const Json:
 // The same for text already in the record text form.
 void writeRecordText(const WString& elementFolder, WCharCP fileName, std::string_view text);
 
-// An element folder as the record writers use it: its path, that path as locale text (the
-// narrow name under which its files are opened), the element code and the code as the
-// records write it (RecordTextWriter::Quote), each made once for the element's three records. An
+// An element folder as the record writers use it: its path (under which its files are
+// opened, by their wide names), the element code and the code as the records write it
+// (RecordTextWriter::Quote), each made once for the element's three records. An
 // export keeps one and refills it for every element, so that its buffers are reused.
 struct RecordFolder {
   RecordFolder() = default;
   explicit RecordFolder(const WString& folderPath);
   WString path;
-  AString localePath;
   AString code;
   std::string quotedCode;
 };

@@ -9,13 +9,13 @@
 
 namespace {
 
-// The element's description as the host words it, as locale text, kept whole. The display
+// The element's description as the host words it, as UTF-8, kept whole. The display
 // handler is the element's handler itself, so asking the handler answers for both; an
 // element that has no display handler is still described by its plain handler.
 AString elementDescription(ElementHandleCR element) {
   WString description;
   element.GetHandler(MISSING_HANDLER_PERMISSION_None).GetDescription(element, description, 256);
-  return localeText(description.c_str());
+  return utf8Text(description.c_str());
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ struct RecordFolder;
 void writeComponentRecord(const RecordFolder& folder, ElementHandleCR element);
 
 // The record's text for an element with the element code code, the id id and the
-// description name (locale text), written in the storage of buffer (see RecordTextWriter).
+// description name (UTF-8), written in the storage of buffer (see RecordTextWriter).
 std::string_view componentRecordText(std::string& buffer, RecordTextWriter::Text code, ElementId id,
                                      std::string_view name);
 // The record that writeComponentRecord writes into folder, made in buffer alike.

@@ -152,15 +152,14 @@ int makeNewElementFolder(const WString& path) {
   return static_cast<int>(BeFileName::CreateNewDirectory(path.c_str()));
 }
 
-// Locale texts are joined rather than converted whole: the encodings of locales keep no
-// shift state, so the text of a joined path is the join of the texts of its parts.
+// UTF-8 texts are joined rather than converted whole: the text of a joined name is the join
+// of the texts of its parts.
 ModelFolderNamer::ModelFolderNamer(const WString& mainFolder, const DgnModel& model)
     : m_namePrefix(folderNamePrefix(model)) {
   m_pathPrefix = mainFolder;
   m_pathPrefix.append(L"\\");
   m_pathPrefix.append(m_namePrefix);
-  m_localePrefix = localeText(m_pathPrefix.c_str());
-  m_codePrefix = localeText(m_namePrefix.c_str());
+  m_codePrefix = utf8Text(m_namePrefix.c_str());
   // The quoted code is the quoted prefix, the id's digits (which need no escape) and a closing
   // quote. No zero byte can end the written string early: the prefix has none, as characters
   // below U+0020 became "_".
@@ -188,7 +187,6 @@ void ModelFolderNamer::Name(ElementId id, RecordFolder& folder) const {
   char digits[24];
   const std::string_view idText = idDigits(id, digits);
   setPrefixed(folder.path, m_pathPrefix, idText);
-  setPrefixed<std::string>(folder.localePath, m_localePrefix, idText);
   setPrefixed<std::string>(folder.code, m_codePrefix, idText);
   setPrefixed(folder.quotedCode, m_quotedCodePrefix, idText, "\"");
 }
@@ -197,5 +195,5 @@ void getElementCode(WCharCP elementFolderPath, AString& code) {
   const std::wstring path = elementFolderPath ? elementFolderPath : L"";
   const size_t separator = path.rfind(L'\\');
   const std::wstring name = separator == std::wstring::npos ? path : path.substr(separator + 1);
-  BeStringUtilities::WCharToCurrentLocaleChar(code, name.c_str());
+  assignUtf8(code, name.c_str());
 }

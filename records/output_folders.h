@@ -40,7 +40,7 @@ int createElementFolder(WString& elementFolder, WCharCP mainFolder, ElementHandl
 void makeFolderNameSafe(WString& name);
 
 // The element code: the part of the element folder path after its last backslash (the whole
-// path when it has none), as locale text, kept whole however long it is.
+// path when it has none), as UTF-8 (see assignUtf8), kept whole however long it is.
 void getElementCode(WCharCP elementFolderPath, AString& code);
 
 // Makes the element folder at path, a path that createElementFolder or ModelFolderNamer gave,
@@ -62,8 +62,8 @@ class ModelFolderNamer {
  public:
   ModelFolderNamer(const WString& mainFolder, const DgnModel& model);
 
-  // Fills folder (whose buffers are reused from element to element) with the path, locale
-  // path, element code and quoted code of the folder of the element with that id: the same
+  // Fills folder (whose buffers are reused from element to element) with the path, element
+  // code and quoted code of the folder of the element with that id: the same
   // path that createElementFolder gives, the code that getElementCode gives of it.
   void Name(ElementId id, RecordFolder& folder) const;
 
@@ -73,7 +73,6 @@ class ModelFolderNamer {
  private:
   WString m_namePrefix;            // "<file name and extension> - <model name> - ", made safe
   WString m_pathPrefix;            // <main output folder>\<name prefix>
-  AString m_localePrefix;          // the path prefix as locale text
-  AString m_codePrefix;            // the name prefix as locale text
+  AString m_codePrefix;            // the name prefix as UTF-8
   std::string m_quotedCodePrefix;  // the code prefix as the records write it, less its end quote
 };

@@ -147,7 +147,6 @@ TEST_F(ElementFolderTest, MakesOneSafeFolderNameInsideTheMainFolder) {
     getElementCode(folder.c_str(), code);
     EXPECT_EQ(code, c.name);
     EXPECT_EQ(m_namer.path, folder) << c.name;
-    EXPECT_EQ(m_namer.localePath, localeText(folder.c_str())) << c.name;
     EXPECT_EQ(m_namer.code, code) << c.name;
     EXPECT_EQ(m_namer.quotedCode, RecordTextWriter::Quote(code)) << c.name;
   }

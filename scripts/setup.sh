@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 
 # time: GNU time, which scripts/scale-row.sh measures each step with.
 packages=(cmake ninja-build g++ pkg-config binutils libjsoncpp-dev libgtest-dev libgmock-dev
-          libbenchmark-dev libtinygltf-dev libjs-three time)
+          libbenchmark-dev libtinygltf-dev libjs-three time locales)
 missing=()
 for package in "${packages[@]}"; do
   dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
@@ -22,6 +22,14 @@ if ((${#missing[@]})); then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# The tests run the export under locales whose encodings aren't UTF-8 as well.
+if [[ -z "${TOLVANE_TARGETS:-}" ]] && { ! locale -a 2>/dev/null | grep -qx 'de_DE.iso88591' ||
+                                       ! locale -a 2>/dev/null | grep -qx 'ru_RU.cp1251'; }; then
+  echo "setup: making the locales de_DE.ISO-8859-1 and ru_RU.CP1251" >&2
+  localedef -i de_DE -f ISO-8859-1 de_DE.ISO-8859-1
+  localedef -i ru_RU -f CP1251 ru_RU.CP1251
 fi
 
 build_dir="${1:-build}"

@@ -81,7 +81,7 @@ Json::Value componentDocument(const std::string& code, ElementHandleCR element) 
   for (int i = 0; i < 16; ++i) document["matrix"].append(Json::Value(i % 5 == 0 ? 1 : 0));
   WString description;
   element.GetHandler(MISSING_HANDLER_PERMISSION_None).GetDescription(element, description, 256);
-  document["name"] = Json::Value(localeText(description.c_str()));
+  document["name"] = Json::Value(utf8Text(description.c_str()));
   document["revision"] = "1";
   document["type"] = "orvelElement";
   return document;
@@ -102,10 +102,10 @@ Json::Value attributeDocument(const std::string& code, ElementHandleCR element) 
       ECValue value;
       instance->GetValue(value, property->GetName().c_str());
       if (value.IsNull()) continue;
-      properties[localeText(property->GetDisplayLabel().c_str())] =
-          Json::Value(localeText(value.ToString().c_str()));
+      properties[utf8Text(property->GetDisplayLabel().c_str())] =
+          Json::Value(utf8Text(value.ToString().c_str()));
     }
-    classes[localeText(instance->GetClass().GetDisplayLabel().c_str())] = properties;
+    classes[utf8Text(instance->GetClass().GetDisplayLabel().c_str())] = properties;
   }
   Json::Value document;
   document["avoclass"] = "orvelAttributes";

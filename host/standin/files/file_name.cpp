@@ -46,6 +46,20 @@ bool isAsciiText(std::string_view text) {
   return local;
 }
 
+// What Create answers for a path that can't be mapped or whose name Windows refuses; Success
+// for one that can be created.
+BeFileStatus mappingRefusal(host::NewPathStatus mapped) {
+  if (mapped == host::NewPathStatus::Unmapped) return BeFileStatus::FileNotFound;
+  if (mapped == host::NewPathStatus::RefusedName) return BeFileStatus::AccessViolation;
+  return BeFileStatus::Success;
+}
+
+BeFileStatus openForWriting(const std::string& local, std::unique_ptr<host::WritableFile>& file) {
+  return host::CurrentFileSystem().NewWritableFile(local, &file).ok()
+             ? BeFileStatus::Success
+             : BeFileStatus::AccessViolation;
+}
+
 bool isDirectory(const std::string& local) {
   host::FileInfo info;
   return host::CurrentFileSystem().Stat(local, &info).ok() &&
@@ -139,32 +153,30 @@ BeFile::~BeFile() { Close(); }
 
 BeFileStatus BeFile::Create(const char* narrowName) {
   if (!narrowName) return BeFileStatus::FileNotFound;
-  // The local path is only needed until the file is open: its room is kept for the next
-  // file (the export creates thousands), so that no call allocates it anew.
-  std::string& local = newFileLocalPath();
-  const std::string_view narrow(narrowName);
   // A name of ASCII characters in a locale that keeps them is its own wide text: it is
   // resolved as it is, without a wide copy.
-  host::NewPathStatus mapped;
+  const std::string_view narrow(narrowName);
   if (host::LocaleKeepsAscii() && isAsciiText(narrow)) {
-    mapped = host::AsciiToLocalNewPath(narrow, &local);
-  } else {
-    WString wide;
-    BeStringUtilities::CurrentLocaleCharToWChar(wide, narrowName);
-    mapped = host::ToLocalNewPath(wide, &local);
+    std::string& local = newFileLocalPath();
+    const BeFileStatus refused = mappingRefusal(host::AsciiToLocalNewPath(narrow, &local));
+    if (refused != BeFileStatus::Success) return refused;
+    Close();
+    return openForWriting(local, m_file);
   }
-  if (mapped == host::NewPathStatus::Unmapped) return BeFileStatus::FileNotFound;
-  if (mapped == host::NewPathStatus::RefusedName) return BeFileStatus::AccessViolation;
-  Close();
-  return host::CurrentFileSystem().NewWritableFile(local, &m_file).ok()
-             ? BeFileStatus::Success
-             : BeFileStatus::AccessViolation;
+  WString wide;
+  BeStringUtilities::CurrentLocaleCharToWChar(wide, narrowName);
+  return Create(wide.c_str());
 }
 
+// Mapped by its wide name: a round trip through the locale's narrow text would turn what the
+// locale can't spell into "?", and two names into one file.
 BeFileStatus BeFile::Create(WCharCP name) {
-  AString narrow;
-  BeStringUtilities::WCharToCurrentLocaleChar(narrow, name);
-  return Create(narrow.c_str());
+  if (!name) return BeFileStatus::FileNotFound;
+  std::string& local = newFileLocalPath();
+  const BeFileStatus refused = mappingRefusal(host::ToLocalNewPath(name, &local));
+  if (refused != BeFileStatus::Success) return refused;
+  Close();
+  return openForWriting(local, m_file);
 }
 
 BeFileStatus BeFile::Write(uint32_t* written, const void* data, uint32_t size) {
