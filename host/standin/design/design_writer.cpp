@@ -4,10 +4,9 @@
 #include <cmath>
 #include <cstdio>
 
-#include <unistd.h>
-
 #include "standin/files/file_system.h"
 #include "standin/files/paths.h"
+#include "standin/files/system.h"
 
 namespace host {
 namespace {
@@ -411,7 +410,7 @@ namespace {
 std::string temporaryPathFor(const std::string& localPath) {
   const std::string name = LocalNameOf(localPath);
   return localPath.substr(0, localPath.size() - name.size()) + "." + name + ".saving-" +
-         std::to_string(::getpid());
+         std::to_string(CurrentProcessId());
 }
 
 // Writes text to path, makes it durable and closes it; the first failure, if any.

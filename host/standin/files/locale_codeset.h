@@ -4,10 +4,14 @@
 
 #include "../inside.h"  // first: stops any source outside the stand-in
 
+#ifndef _WIN32
 #include <langinfo.h>
+#endif
 
 #include <cstddef>
 #include <cstring>
+
+#include <cwchar>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -19,17 +23,21 @@ namespace host {
 // and keeps no shift state (UTF-8 and ASCII, the encodings of "C.UTF-8" and "C"). Such
 // characters, most of every path and name, then need no conversion call of their own, and a
 // narrow text of them alone is its wide text byte for byte.
+// Every code page of Windows's C runtime keeps them so.
 inline bool LocaleKeepsAscii() {
+#ifdef _WIN32
+  return true;
+#else
   const char* codeset = nl_langinfo(CODESET);
   return std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "ANSI_X3.4-1968") == 0;
+#endif
 }
 
 // Copies the characters below U+0080 that text[0, size) starts with to out, each as its one
 // byte, eight at a time; returns how many there were.
 inline size_t CopyAsciiRun(const wchar_t* text, size_t size, char* out) {
   size_t i = 0;
-#ifdef __SSE2__
-  static_assert(sizeof(wchar_t) == 4);
+#if defined(__SSE2__) && WCHAR_MAX > 0xFFFF  // four bytes a character
   const __m128i high = _mm_set1_epi32(~0x7f), zero = _mm_setzero_si128();
   for (; i + 8 <= size; i += 8) {
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));

@@ -1,7 +1,5 @@
 #include "standin/files/paths.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>

@@ -1,9 +1,6 @@
 #include "standin/shell/shell.h"
 #include "standin/design/inside_access.h"
 
-#include <dlfcn.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <clocale>
@@ -19,6 +16,7 @@
 #include "standin/design/design_loader.h"
 #include "standin/design/design_writer.h"
 #include "standin/files/paths.h"
+#include "standin/files/system.h"
 #include "standin/shell/keyin_table.h"
 #include "standin/shell/session.h"
 #include "standin/shell/status_service.h"
@@ -147,18 +145,11 @@ bool openDesign(const std::string& design, std::ostream& err) {
 // session holds its command handlers.
 MdlMainFunction loadApplication(const std::string& library, std::ostream& err) {
   std::string path = library.find('/') == std::string::npos ? "./" + library : library;
-  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!handle) {
-    const char* why = dlerror();
-    err << kShellName << ": can't load the application " << path << ": "
-        << (why ? why : "unknown error") << std::endl;
-    return nullptr;
-  }
-  dlerror();
-  void* entry = dlsym(handle, "MdlMain");
+  std::string why;
+  void* entry = LoadLibraryEntry(path, "MdlMain", &why);
   if (!entry) {
-    err << kShellName << ": can't load the application " << path
-        << ": it exports no entry point MdlMain" << std::endl;
+    err << kShellName << ": can't load the application " << path << ": "
+        << (why.empty() ? "it exports no entry point MdlMain" : why) << std::endl;
     return nullptr;
   }
   Session::Current().SetLoadingApplication(path);

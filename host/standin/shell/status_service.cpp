@@ -1,12 +1,12 @@
 #include "standin/shell/status_service.h"
 
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <optional>
 #include <string>
 
+#include "standin/files/system.h"
 #include "standin/shell/progress_display.h"
 
 namespace {
@@ -56,7 +56,7 @@ void BeginTask(const char* label, int64_t total) {
   task.emplace();
   task->label = label ? label : "";
   task->total = total;
-  task->onTerminal = isatty(STDERR_FILENO) == 1;
+  task->onTerminal = StandardErrorIsTerminal();
 }
 
 void UpdateTask(int64_t done) {
