@@ -1,13 +1,12 @@
 #include "testing/seed.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 
 #include "standin/design/design_loader.h"
 #include "standin/files/paths.h"
 #include "standin/shell/session.h"
+#include "testing/test_support.h"
 
 namespace host::seed {
 
@@ -105,10 +104,7 @@ std::vector<std::string> ScopedSession::TakeMessages() {
   return taken;
 }
 
-ScopedDriveC::ScopedDriveC() {
-  std::string pattern =
-      (std::filesystem::temp_directory_path() / "tolvane-drive-c-XXXXXX").string();
-  if (char* made = ::mkdtemp(pattern.data())) m_folder = made;
+ScopedDriveC::ScopedDriveC() : m_folder(test_support::MakeTempFolder("tolvane-drive-c")) {
   SetDriveCFolder(m_folder);
 }
 

@@ -38,6 +38,10 @@ std::string WithCrLf(const std::string& text);
 // The lines of text, without their line breaks; a last line without a break counts.
 std::vector<std::string> Lines(const std::string& text);
 
+// Makes a fresh folder "<stem>-<number>" under the system's temporary folder; returns its
+// local path (UTF-8, "/" between components). Throws std::runtime_error when it can't.
+std::string MakeTempFolder(const std::string& stem);
+
 // A fresh folder under the system's temporary folder, removed with its contents when the
 // object goes away.
 class TempFolder {

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <utility>
 

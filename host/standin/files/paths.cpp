@@ -16,6 +16,7 @@
 #include "host/wstring.h"
 #include "standin/files/file_system.h"
 #include "standin/files/kept_path.h"
+#include "standin/files/system.h"
 
 namespace host {
 namespace {
@@ -41,15 +42,15 @@ std::string g_driveCResolved;  // absolute and created; empty until first use
 uint64_t g_driveCGeneration = 0;
 
 std::string defaultDriveC() {
-  if (const char* env = std::getenv("TOLVANE_DRIVE_C"); env && *env) return env;
-  const char* home = std::getenv("HOME");
-  return std::string(home && *home ? home : "/tmp") + "/.tolvane/drive_c";
+  if (std::string env = EnvironmentVariable("TOLVANE_DRIVE_C"); !env.empty()) return env;
+  std::string home = EnvironmentVariable(kLocalPathsHaveDrives ? "USERPROFILE" : "HOME");
+  if (home.empty()) home = kLocalPathsHaveDrives ? "C:/Temp" : "/tmp";
+  return home + "/.tolvane/drive_c";
 }
 
-std::string workingFolder() {
-  std::error_code error;
-  auto cwd = std::filesystem::current_path(error);
-  return error ? std::string("/") : cwd.string();
+// Where local paths start: "/" on POSIX systems, the drive ("Z:") of a path that has one.
+size_t localRootLength(std::string_view local) {
+  return kLocalPathsHaveDrives && local.size() >= 2 && local[1] == ':' ? 2 : 0;
 }
 
 }  // namespace
@@ -89,10 +90,15 @@ const std::string& DriveCFolder() {
   if (!g_driveCResolved.empty()) return g_driveCResolved;
   static std::string unresolved;
   std::string folder = g_driveC.empty() ? defaultDriveC() : g_driveC;
+  // As UTF-8 on Windows and as its bytes elsewhere, never in the system's narrow code page.
+  const std::filesystem::path given(std::u8string(folder.begin(), folder.end()));
   std::error_code error;
-  std::filesystem::path path = std::filesystem::absolute(folder, error);
-  if (!error) folder = path.lexically_normal().string();
-  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  std::filesystem::path path = std::filesystem::absolute(given, error);
+  if (!error) {
+    const std::u8string normal = path.lexically_normal().generic_u8string();
+    folder.assign(normal.begin(), normal.end());
+  }
+  while (folder.size() > localRootLength(folder) + 1 && folder.back() == '/') folder.pop_back();
   if (CreateDirectories(CurrentFileSystem(), folder).ok()) {
     g_driveCResolved = folder;
     return g_driveCResolved;
@@ -308,6 +314,14 @@ bool mapPath(std::basic_string_view<Char> path, std::string* local, bool& plain,
       plain = resolvedUnder(folder, rest, *local);
       return true;
     }
+    // Where local paths have drives, every other drive is the local drive of its letter;
+    // elsewhere drive Z is the local root.
+    if (kLocalPathsHaveDrives && isAscii(drive)) {
+      const char root[] = {static_cast<char>(drive), ':', '\0'};
+      stable = true;
+      plain = resolvedUnder(root, rest, *local);
+      return true;
+    }
     if (drive == L'Z') {
       stable = true;
       plain = resolvedUnder("/", rest, *local);
@@ -315,10 +329,17 @@ bool mapPath(std::basic_string_view<Char> path, std::string* local, bool& plain,
     }
     return false;
   }
-  if (path[0] != '/') {
-    std::wstring absolute = BeStringUtilities::Utf8ToWChar(workingFolder().c_str()) + L"/";
+  if (kLocalPathsHaveDrives || path[0] != '/') {
+    // A relative path is taken from the working folder, and where local paths have drives,
+    // one that starts with a separator from the working folder's drive.
+    const std::string working = WorkingFolder();
+    const size_t rootLength = localRootLength(working);
+    const std::string_view root = rootLength ? std::string_view(working).substr(0, 2) : "/";
+    std::wstring absolute;
+    if (!isSeparator(path[0]))
+      absolute = BeStringUtilities::Utf8ToWChar(working.c_str() + rootLength) + L"/";
     absolute.append(path.begin(), path.end());
-    plain = resolvedUnder("/", std::wstring_view(absolute), *local);
+    plain = resolvedUnder(root, std::wstring_view(absolute), *local);
     return true;
   }
   stable = true;
@@ -397,9 +418,14 @@ std::wstring LocalNameToWide(std::string_view name) {
 
 std::wstring ToWindowsPath(const std::string& localPath) {
   std::string absolute = localPath;
-  if (absolute.empty() || absolute[0] != '/') absolute = workingFolder() + "/" + absolute;
-  auto parts = ResolvePathComponents(BeStringUtilities::Utf8ToWChar(absolute.c_str()));
-  std::wstring out = L"Z:";
+  if (localRootLength(absolute) == 0 && (absolute.empty() || absolute[0] != '/'))
+    absolute = WorkingFolder() + "/" + absolute;
+  // Where local paths have drives, a local path is its own Windows path; elsewhere the local
+  // root is drive Z.
+  const size_t rootLength = localRootLength(absolute);
+  std::wstring out = rootLength ? BeStringUtilities::Utf8ToWChar(absolute.substr(0, 2).c_str())
+                                : std::wstring(L"Z:");
+  auto parts = ResolvePathComponents(BeStringUtilities::Utf8ToWChar(absolute.c_str() + rootLength));
   for (const auto& part : parts) out += L"\\" + part;
   if (parts.empty()) out += L"\\";
   return out;
@@ -490,7 +516,8 @@ size_t LastComponentStart(std::wstring_view path) { return lastComponentStart(pa
 std::string LocalFolderOf(const std::string& path) {
   const size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
+  const size_t root = localRootLength(path);
+  return slash == root ? path.substr(0, root + 1) : path.substr(0, slash);
 }
 
 std::string LocalNameOf(const std::string& path) {

@@ -104,16 +104,16 @@ std::string folderOf(const std::string& path) { return LocalFolderOf(path); }
 
 // The application built beside the shell executable.
 std::string defaultApplication() {
-  std::vector<char> target(4096);
-  ssize_t size = readlink("/proc/self/exe", target.data(), target.size() - 1);
-  if (size <= 0) return "tolvane.so";
-  return folderOf(std::string(target.data(), static_cast<size_t>(size))) + "/tolvane.so";
+  const std::string executable = ExecutablePath();
+  const std::string name = std::string("tolvane") + kSharedLibrarySuffix;
+  return executable.empty() ? name : folderOf(executable) + "/" + name;
 }
 
-// A design given in Windows form (C:\..., Z:\...) is found through the drive mapping.
+// A design given in Windows form (C:\..., Z:\...) is found through the drive mapping, where
+// local paths have no drives; where they have (on Windows), a design is always a local path.
 std::string designLocalPath(const std::string& design) {
-  bool windowsForm =
-      design.size() >= 2 && design[1] == ':' && std::isalpha(static_cast<unsigned char>(design[0]));
+  bool windowsForm = !kLocalPathsHaveDrives && design.size() >= 2 && design[1] == ':' &&
+                     std::isalpha(static_cast<unsigned char>(design[0]));
   std::string local;
   WString wide;
   if (windowsForm &&
