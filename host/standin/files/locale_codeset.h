@@ -19,6 +19,15 @@
 
 namespace host {
 
+// Whether locale text is UTF-8 whatever the C runtime's locale: on Windows, whose C runtime
+// can't take UTF-8 for a locale, the stand-in behaves as a process whose code page is UTF-8,
+// so that every character of a message reaches standard output.
+#ifdef _WIN32
+inline constexpr bool kLocaleTextIsUtf8 = true;
+#else
+inline constexpr bool kLocaleTextIsUtf8 = false;
+#endif
+
 // Whether the current locale's encoding writes each character below U+0080 as that one byte
 // and keeps no shift state (UTF-8 and ASCII, the encodings of "C.UTF-8" and "C"). Such
 // characters, most of every path and name, then need no conversion call of their own, and a

@@ -62,6 +62,63 @@ void appendUtf8(std::string& out, char32_t c) {
   }
 }
 
+// The character that starts at *p, a surrogate pair joined where wchar_t is 16 bits (a lone
+// surrogate is given as it is); *p is left on its last unit.
+char32_t takeChar(WCharCP& p) {
+  const auto unit = static_cast<char32_t>(*p);
+  if (sizeof(wchar_t) == 2 && unit >= 0xD800 && unit <= 0xDBFF && p[1] >= 0xDC00 &&
+      p[1] <= 0xDFFF) {
+    ++p;
+    return 0x10000 + ((unit - 0xD800) << 10) + (static_cast<char32_t>(*p) - 0xDC00);
+  }
+  return unit;
+}
+
+// Appends one character to wide text: a surrogate pair where wchar_t is 16 bits.
+void appendWideChar(std::wstring& out, char32_t c) {
+  if (sizeof(wchar_t) == 2 && c >= 0x10000) {
+    out.push_back(static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10)));
+    out.push_back(static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+  } else {
+    out.push_back(static_cast<wchar_t>(c));
+  }
+}
+
+// Decodes the UTF-8 character that bytes[0, size) starts with onto out; one that isn't
+// well-formed becomes U+FFFD for its first byte. Returns the bytes read.
+size_t takeUtf8(const char* bytes, size_t size, std::wstring& out) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
+  const unsigned char lead = byte(0);
+  const size_t length = lead < 0x80                    ? 1
+                        : lead >= 0xC2 && lead <= 0xDF ? 2
+                        : (lead & 0xF0) == 0xE0        ? 3
+                        : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                       : 0;
+  char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+  bool good = length != 0 && length <= size;
+  for (size_t i = 1; good && i < length; ++i) {
+    good = (byte(i) & 0xC0) == 0x80;
+    c = c << 6 | (byte(i) & 0x3F);
+  }
+  const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (!good || c < least[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+    out.push_back(L'\uFFFD');
+    return 1;
+  }
+  appendWideChar(out, c);
+  return length;
+}
+
+// Appends the locale bytes of the character at *p (a pair where wchar_t is 16 bits), leaving
+// *p on its last unit. Where locale text is UTF-8 by definition (see kLocaleTextIsUtf8), a
+// character that is no Unicode character becomes '?'.
+void appendLocaleCharAt(std::string& out, WCharCP& p, std::mbstate_t& state) {
+  if (!host::kLocaleTextIsUtf8) return appendLocaleChar(out, *p, state);
+  const char32_t c = takeChar(p);
+  if (c >= 0xD800 && c <= 0xDFFF) return out.push_back('?');
+  appendUtf8(out, c);
+}
+
 }  // namespace
 
 WString::WString(const char* text, bool isUtf8) {
@@ -111,7 +168,7 @@ char* BeStringUtilities::WCharToCurrentLocaleChar(char* out, WCharCP in, size_t 
     if (keepsAscii && *p >= 0 && *p < 0x80)
       text.push_back(static_cast<char>(*p));
     else
-      appendLocaleChar(text, *p, state);
+      appendLocaleCharAt(text, p, state);
     if (text.size() > outSize - 1) break;
     kept = text.size();
   }
@@ -137,12 +194,13 @@ AString& BeStringUtilities::WCharToCurrentLocaleChar(AString& out, WCharCP in) {
   std::mbstate_t state{};
   while (left > 0) {
     const size_t run = keepsAscii ? asciiRun(in, left) : 0;
+    WCharCP last = in;  // the last unit of the character, where it isn't ASCII
     if (run > 0) {
       appendAscii(out, in, run);
     } else {
-      appendLocaleChar(out, *in, state);
+      appendLocaleCharAt(out, last, state);
     }
-    const size_t done = run > 0 ? run : 1;
+    const size_t done = run > 0 ? run : static_cast<size_t>(last - in) + 1;
     in += done;
     left -= done;
   }
@@ -165,6 +223,12 @@ WString& BeStringUtilities::CurrentLocaleCharToWChar(WString& out, const char* i
       left -= run;
       continue;
     }
+    if (host::kLocaleTextIsUtf8) {
+      const size_t n = takeUtf8(p, left, out);
+      p += n;
+      left -= n;
+      continue;
+    }
     wchar_t c;
     size_t n = std::mbrtowc(&c, p, left, &state);
     if (n == static_cast<size_t>(-1) || n == static_cast<size_t>(-2)) {
@@ -183,7 +247,7 @@ WString& BeStringUtilities::CurrentLocaleCharToWChar(WString& out, const char* i
 
 std::string BeStringUtilities::WCharToUtf8(WCharCP in) {
   std::string out;
-  for (WCharCP p = in; p && *p; ++p) appendUtf8(out, static_cast<char32_t>(*p));
+  for (WCharCP p = in; p && *p; ++p) appendUtf8(out, takeChar(p));
   return out;
 }
 
@@ -215,6 +279,10 @@ WString BeStringUtilities::Utf8ToWChar(const char* in) {
       to[count++] = L'\uFFFD';
       p += i;
       continue;
+    }
+    if (sizeof(wchar_t) == 2 && c >= 0x10000) {  // a pair: four bytes made two units
+      to[count++] = static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
+      c = 0xDC00 + ((c - 0x10000) & 0x3FF);
     }
     to[count++] = static_cast<wchar_t>(c);
     p += extra + 1;
