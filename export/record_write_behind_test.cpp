@@ -210,15 +210,8 @@ class WriteBehindTest : public ::testing::Test {
 };
 
 TEST(WriteBehindMode, TheEnvironmentCanKeepTheWritingInline) {
-  const char* before = std::getenv("TOLVANE_WRITE_INLINE");
-  const std::string kept = before ? before : "";
-  ::setenv("TOLVANE_WRITE_INLINE", "1", 1);
+  test_support::ScopedEnvironment inline_("TOLVANE_WRITE_INLINE", "1");
   EXPECT_EQ(RecordWriteBehind::MachineMode(), RecordWriteBehind::Mode::Inline);
-  if (before) {
-    ::setenv("TOLVANE_WRITE_INLINE", kept.c_str(), 1);
-  } else {
-    ::unsetenv("TOLVANE_WRITE_INLINE");
-  }
 }
 
 TEST_F(WriteBehindTest, EveryModeLeavesWhatWritingOneByOneLeaves) {

@@ -42,6 +42,32 @@ std::string MakeTempFolder(const std::string& stem) {
   throw std::runtime_error("can't make a fresh folder in " + temp.string());
 }
 
+namespace {
+
+void setEnvironment(const std::string& name, const char* value) {
+#ifdef _WIN32
+  _putenv_s(name.c_str(), value ? value : "");
+#else
+  if (value)
+    setenv(name.c_str(), value, 1);
+  else
+    unsetenv(name.c_str());
+#endif
+}
+
+}  // namespace
+
+ScopedEnvironment::ScopedEnvironment(const char* name, const char* value) : m_name(name) {
+  const char* previous = std::getenv(name);
+  m_wasSet = previous != nullptr;
+  if (previous) m_previous = previous;
+  setEnvironment(m_name, value);
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+  setEnvironment(m_name, m_wasSet ? m_previous.c_str() : nullptr);
+}
+
 TempFolder::TempFolder() : m_path(MakeTempFolder("tolvane-test")) {}
 
 TempFolder::~TempFolder() {

@@ -58,6 +58,21 @@ class TempFolder {
   std::string m_path;
 };
 
+// Sets an environment variable of this process for its lifetime (unsets it for a null value),
+// then puts back what was there before.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const char* name, const char* value);
+  ~ScopedEnvironment();
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+ private:
+  std::string m_name;
+  std::string m_previous;
+  bool m_wasSet;
+};
+
 // Sets one locale category for its lifetime, then puts back the one before it.
 class ScopedLocale {
  public:

@@ -2,9 +2,6 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
@@ -12,6 +9,7 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <vector>
 
 #include "standin/design/design_loader.h"
 #include "standin/files/file_system.h"
@@ -20,6 +18,7 @@
 
 #include "testing/fault_file_system.h"
 #include "testing/memory_file_system.h"
+#include "testing/test_support.h"
 namespace host {
 namespace {
 
@@ -47,17 +46,10 @@ std::string readText(const std::string& path) {
 
 class TempFolder {
  public:
-  TempFolder() {
-    char name[] = "/tmp/design_writer_test.XXXXXX";
-    m_path = mkdtemp(name) ? name : "";
-  }
-  ~TempFolder() {
-    if (!m_path.empty()) LocalFileSystem().RemoveTree(m_path);
-  }
-  const std::string& path() const { return m_path; }
+  const std::string& path() const { return m_folder.Path(); }
 
  private:
-  std::string m_path;
+  test_support::TempFolder m_folder;
 };
 
 TEST(DesignWriterTest, SamplesSurviveARoundTrip) {
@@ -346,8 +338,9 @@ TEST(DesignWriterTest, SavingThroughSymbolicLinksReplacesTheFileTheyLeadTo) {
     std::ofstream(root + "/real/Target.dgn", std::ios::binary) << old;
     for (const auto& [where, target] : c.links) {
       const std::string text = target[0] == '@' ? root + target.substr(1) : target;
-      if (::symlink(text.c_str(), (root + "/" + where).c_str()) != 0)
-        GTEST_SKIP() << "no symbolic links can be made in " << root;
+      std::error_code made;
+      std::filesystem::create_symlink(text, root + "/" + where, made);
+      if (made) GTEST_SKIP() << "no symbolic links can be made in " << root;
     }
     std::map<std::string, std::string> expected = entriesUnder(root);
     std::string error;
@@ -376,10 +369,12 @@ TEST(DesignWriterTest, SavingThroughSymbolicLinksReplacesTheFileTheyLeadTo) {
   }
 }
 
+// The generator's exit status for the arguments, given as one text split at its blanks.
 int runGenerator(const std::string& arguments) {
-  std::string command = std::string(TOLVANE_GENDESIGN) + " " + arguments + " 2>/dev/null";
-  int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  std::vector<std::string> args;
+  std::istringstream words(arguments);
+  for (std::string word; words >> word;) args.push_back(word);
+  return test_support::RunProcess(TOLVANE_GENDESIGN, args).exitCode;
 }
 
 TEST(GenDesignTest, WritesTheCountOfElementsInTheDesignFormat) {
