@@ -8,6 +8,7 @@
 #include <random>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 
 namespace test_support {
 
@@ -88,6 +89,11 @@ ScopedLocale::ScopedLocale(int category, const char* name) : m_category(category
   const char* previous = std::setlocale(category, nullptr);
   m_previous = previous ? previous : "C";
   m_ok = std::setlocale(category, name) != nullptr;
+#ifdef _WIN32
+  // The stand-in's locale text is UTF-8 there whatever the C runtime's locale, whose names
+  // have no UTF-8 one: a UTF-8 locale is in force already.
+  if (!m_ok && std::string_view(name).ends_with("UTF-8")) m_ok = true;
+#endif
 }
 
 ScopedLocale::~ScopedLocale() { std::setlocale(m_category, m_previous.c_str()); }

@@ -112,6 +112,11 @@ std::string defaultApplication() {
 // A design given in Windows form (C:\..., Z:\...) is found through the drive mapping, where
 // local paths have no drives; where they have (on Windows), a design is always a local path.
 std::string designLocalPath(const std::string& design) {
+  if (kLocalPathsHaveDrives) {  // local paths keep "/" between components
+    std::string local = design;
+    std::replace(local.begin(), local.end(), '\\', '/');
+    return local;
+  }
   bool windowsForm = !kLocalPathsHaveDrives && design.size() >= 2 && design[1] == ':' &&
                      std::isalpha(static_cast<unsigned char>(design[0]));
   std::string local;

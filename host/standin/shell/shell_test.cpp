@@ -305,13 +305,14 @@ TEST_F(ShellRun, ImportThenSaveLoadsAgainAndEachMessageIsOneLine) {
   m_folder.WriteFile("drive_c/Temp/In/a/geo.json", R"({"positions": [0)" + rest);
   m_folder.WriteFile("drive_c/Temp/In/b/geo.json", R"({"positions": [1e18)" + rest);
   m_folder.WriteFile("drive_c/Temp/In/c/geo.json", R"({"positions": [0)" + rest);
-  std::filesystem::create_directories(m_folder.Path() + "/drive_c/Temp/In/d\nOutput to Forged");
+  std::vector<std::string> expected = {"Invalid geometry in Json file C:\\Temp\\In\\b\\geo.json"};
+  if (!kLocalPathsHaveDrives) {  // Windows refuses a line break in a name
+    std::filesystem::create_directories(m_folder.Path() + "/drive_c/Temp/In/d\nOutput to Forged");
+    expected.push_back("File C:\\Temp\\In\\d\\x0AOutput to Forged\\geo.json doesn't exist");
+  }
   ProcessResult result = Run({"--save", design, "tolvane import C:\\Temp\\In"});
   EXPECT_EQ(result.exitCode, 0) << result.err;
-  EXPECT_EQ(Lines(result.out),
-            (std::vector<std::string>{
-                "Invalid geometry in Json file C:\\Temp\\In\\b\\geo.json",
-                "File C:\\Temp\\In\\d\\x0AOutput to Forged\\geo.json doesn't exist"}));
+  EXPECT_EQ(Lines(result.out), expected);
   std::string error;
   auto saved = LoadDesignFile(design, &error);
   ASSERT_NE(saved, nullptr) << error;
