@@ -157,10 +157,6 @@ void writeClasses(RecordTextWriter& writer, const AttributeTexts& texts) {
 
 }  // namespace
 
-void writeAttributeRecord(const WString& elementFolder, ElementHandleCR element) {
-  writeAttributeRecord(RecordFolder(elementFolder), element);
-}
-
 std::string_view attributeRecordText(std::string& buffer, const RecordFolder& folder,
                                      ElementHandleCR element) {
   AttributeTexts& texts = attributeTexts();
@@ -177,9 +173,4 @@ std::string_view attributeRecordText(std::string& buffer, const RecordFolder& fo
   writer.String(RecordTextWriter::Text::Quoted(folder.quotedCode));
   writer.EndObject();
   return writer.Finish();
-}
-
-void writeAttributeRecord(const RecordFolder& folder, ElementHandleCR element) {
-  ScratchText buffer;
-  writeRecordText(folder, "attr.json", attributeRecordText(buffer.Text(), folder, element));
 }

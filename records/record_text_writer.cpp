@@ -109,17 +109,6 @@ size_t stringRoom(const RecordTextWriter::Text& text) {
   return text.quoted() ? text.text().size() : 2 + 6 * text.text().size();
 }
 
-// The thread's shared buffer, its place found once for a borrower.
-struct SharedText {
-  std::string text;
-  bool borrowed = false;
-};
-[[gnu::noinline]] SharedText& sharedText() {
-  thread_local SharedText shared;
-  return shared;
-}
-constexpr size_t kSharedTextKept = size_t{1} << 20;
-
 }  // namespace
 
 RecordTextWriter::RecordTextWriter(std::string& text) : m_text(text) {}
@@ -289,18 +278,4 @@ void RecordTextWriter::Null() {
 
 std::string_view RecordTextWriter::Finish() const {
   return std::string_view(m_text.data(), m_used);
-}
-
-ScratchText::ScratchText() : m_text(&m_own), m_borrowed(nullptr) {
-  SharedText& shared = sharedText();
-  if (shared.borrowed) return;
-  shared.borrowed = true;
-  m_borrowed = &shared.borrowed;
-  m_text = &shared.text;
-}
-
-ScratchText::~ScratchText() {
-  if (!m_borrowed) return;
-  if (m_text->capacity() > kSharedTextKept) std::string().swap(*m_text);
-  *m_borrowed = false;
 }

@@ -1,6 +1,9 @@
-// The record text form written piece by piece, for records made straight from their sources
-// rather than from a document tree. The bytes are those that toRecordText (record_text.h)
-// gives for the document that the same pieces would build.
+// The record text form, the one text form of every record file, written piece by piece
+// straight from the records' sources. Tab indentation, object members in ascending order of
+// the bytes of their keys, " : " between key and value, every non-empty array one element per
+// line, reals with 17 significant digits and always a point or an exponent, CR LF line breaks,
+// nothing after the document's last byte. The tests hold these bytes against a writer of
+// jsoncpp document trees (testing/record_text.h).
 #pragma once
 
 #include <cstddef>
@@ -286,22 +289,4 @@ class RecordTextWriter {
   size_t m_indent = 0;
   size_t m_depth = 0;
   Level m_levels[kMaxDepth];
-};
-
-// A text buffer that the record writers of a thread share, so that writing one record after
-// another reuses one allocation. Borrowed for the lifetime of the object; a second borrower
-// while the first is alive gets a buffer of its own. A buffer that grew beyond 1 MiB for a
-// large record is given back when the borrower is done.
-class ScratchText {
- public:
-  ScratchText();
-  ~ScratchText();
-  ScratchText(const ScratchText&) = delete;
-  ScratchText& operator=(const ScratchText&) = delete;
-  std::string& Text() { return *m_text; }
-
- private:
-  std::string m_own;
-  std::string* m_text;
-  bool* m_borrowed;  // the shared buffer's flag, while it is borrowed; else null
 };

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "records/record_numbers_test_helpers.h"
-#include "records/record_text.h"
+#include "testing/record_text.h"
 #include "tests/json_documents.h"
 
 namespace {
@@ -261,20 +261,6 @@ TEST(RecordTextWriterTest, SameEntriesWriteWhatEntriesWriteOneByOne) {
     ASSERT_EQ(write(true), write(false))
         << "depth " << depth << ", " << before << " before, " << count << " of " << scalar;
   }
-}
-
-TEST(RecordTextWriterTest, ScratchTextIsSharedByOneBorrowerAtATime) {
-  std::string* first = nullptr;
-  {
-    ScratchText outer;
-    first = &outer.Text();
-    ScratchText inner;
-    EXPECT_NE(&inner.Text(), first);
-    outer.Text().resize(2u << 20);  // beyond what is kept between records
-  }
-  ScratchText again;
-  EXPECT_EQ(&again.Text(), first);
-  EXPECT_LT(again.Text().capacity(), 2u << 20);
 }
 
 // Values met again (the memo's copies), values whose bits share a table entry (its
