@@ -78,14 +78,13 @@ char* escaped(char* at, std::string_view text, bool& ended) {
 }
 
 // Writes what text holds inside a string at at (room for 6 * its size bytes, or its size
-// when quoted) and returns the end: a literal with nothing to escape as it stands, a quoted
-// text less its two quotes, any other text escaped, up to its first zero byte, which sets
-// ended.
+// when quoted) and returns the end: a quoted text less its two quotes, any other text escaped,
+// up to its first zero byte, which sets ended.
 [[gnu::always_inline]] inline char* putInside(char* at, const RecordTextWriter::Text& text,
                                               bool& ended) {
   const std::string_view bytes = text.text();
-  if (!text.quoted() && !text.plain()) return escaped(at, bytes, ended);
-  const std::string_view inside = text.quoted() ? bytes.substr(1, bytes.size() - 2) : bytes;
+  if (!text.quoted()) return escaped(at, bytes, ended);
+  const std::string_view inside = bytes.substr(1, bytes.size() - 2);
   std::memcpy(at, inside.data(), inside.size());
   return at + inside.size();
 }
@@ -171,7 +170,7 @@ bool RecordTextWriter::BeforeValue() {
   return true;
 }
 
-void RecordTextWriter::AnyKey(const Text& key) {
+void RecordTextWriter::Key(const Text& key) {
   Level& level = m_levels[m_depth - 1];
   Open(level);
   // One reservation: a comma, the line, the quoted key and " : ".
@@ -215,7 +214,7 @@ char* RecordTextWriter::ScalarAt(size_t room) {
   return PutEntryStart(level, Reserve(1 + kLineRoom + m_indent + room));
 }
 
-void RecordTextWriter::AnyString(const Text& text) {
+void RecordTextWriter::String(const Text& text) {
   Commit(putString(ScalarAt(stringRoom(text)), text));
 }
 
