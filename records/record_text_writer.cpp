@@ -126,7 +126,7 @@ void RecordTextWriter::SameEntries(size_t count, std::string_view scalar) {
   if (count == 0) return;
   Level& level = ArrayLevel();
   const EntryLead lead(m_indent);
-  char* at = Reserve(count * (lead.size + scalar.size()) + EntryLead::kPiece);
+  char* at = Reserve(count * (lead.size + scalar.size()));
   if (!level.hasEntry) {
     at = lead.PutFirst(at);
     std::memcpy(at, scalar.data(), scalar.size());

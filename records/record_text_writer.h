@@ -72,18 +72,13 @@ class RecordTextWriter {
   void Entries(size_t count, size_t room, Put put) {
     if (count == 0) return;
     Level& level = ArrayLevel();
-    // Every entry starts with the same bytes (a comma, a line break and the indentation),
-    // copied in one fixed-size piece: the slack of a full piece is reserved at the end.
+    // Every entry starts with the same bytes: a comma, a line break and the indentation.
     EntryLead lead(m_indent);
-    char* at = Reserve(count * (lead.size + room) + EntryLead::kPiece);
+    char* at = Reserve(count * (lead.size + room));
     size_t i = 0;
     if (!level.hasEntry) at = put(lead.PutFirst(at), i++);
     level.hasEntry = true;
-    if (lead.size <= EntryLead::kPiece) {  // the usual shallow entries: one test, not one each
-      for (; i < count; ++i) at = put(lead.PutShort(at), i);
-    } else {
-      for (; i < count; ++i) at = put(lead.Put(at), i);
-    }
+    for (; i < count; ++i) at = put(lead.Put(at), i);
     Commit(at);
   }
   // count scalar entries of the array being written that are all the scalar text (a number,
@@ -139,15 +134,9 @@ class RecordTextWriter {
     explicit EntryLead(size_t indent);
     char* PutFirst(char* at) const;  // the lead without its comma
     char* Put(char* at) const {
-      if (size <= kPiece) return PutShort(at);
       std::memcpy(at, bytes, size);
       return at + size;
     }
-    char* PutShort(char* at) const {   // for a lead of at most kPiece bytes
-      std::memcpy(at, bytes, kPiece);  // a fixed size: a few moves, no call
-      return at + size;
-    }
-    static constexpr size_t kPiece = 16;  // copied whole for the usual shallow entries
     char bytes[3 + kMaxDepth];
     size_t size;
   };
@@ -165,17 +154,11 @@ class RecordTextWriter {
     std::memcpy(at, bytes, size);
     Commit(at + size);
   }
-  static constexpr size_t kLineRoom = 16;
+  static constexpr size_t kLineRoom = 2;
   // A line break and the indentation at at, which has room for kLineRoom + m_indent bytes.
   char* PutLine(char* at) const {
-    static constexpr char kLine[] = "\r\n\t\t\t\t\t\t\t\t\t\t\t\t\t\t";
-    static_assert(sizeof kLine - 1 == kLineRoom);
-    if (2 + m_indent <= kLineRoom) {
-      std::memcpy(at, kLine, kLineRoom);  // a fixed size: a few moves, no call
-    } else {
-      std::memcpy(at, kLine, 2);
-      std::memset(at + 2, '\t', m_indent);
-    }
+    std::memcpy(at, "\r\n", 2);
+    std::memset(at + 2, '\t', m_indent);
     return at + 2 + m_indent;
   }
   // The start of an entry of level at at (room for 1 + kLineRoom + m_indent bytes): the comma
