@@ -109,11 +109,12 @@ MeshTotals meshTotals(const bvector<PolyfaceHeaderPtr>& meshes) {
 // Every real written is also added, times 0, to probe: the probe stays 0 while every real is
 // finite, and becomes NaN (for good) at the first that isn't. One addition per real rather
 // than a test and a branch.
-void writeReals(RecordTextWriter& writer, const double* values, size_t count, double& probe) {
+void writeReals(RecordTextWriter& writer, RecordTextWriter::RealMemo& memo, const double* values,
+                size_t count, double& probe) {
   writer.BeginArray();
   writer.Entries(count, RecordTextWriter::kRealRoom, [&](char* at, size_t i) {
     probe += values[i] * 0.0;
-    return RecordTextWriter::PutReal(at, values[i]);
+    return memo.Put(at, values[i]);
   });
   writer.EndArray();
 }
@@ -142,8 +143,8 @@ static_assert(sizeof(DPoint3d) == 3 * sizeof(double) && offsetof(DPoint3d, y) ==
                   offsetof(DPoint3d, z) == 2 * sizeof(double),
               "a point's coordinates are read as three doubles in a row");
 
-void writePositions(RecordTextWriter& writer, const bvector<PolyfaceHeaderPtr>& meshes,
-                    double factor, double& probe) {
+void writePositions(RecordTextWriter& writer, RecordTextWriter::RealMemo& memo,
+                    const bvector<PolyfaceHeaderPtr>& meshes, double factor, double& probe) {
   writer.BeginArray();
   for (const PolyfaceHeaderPtr& mesh : meshes) {
     if (!mesh) continue;
@@ -155,7 +156,7 @@ void writePositions(RecordTextWriter& writer, const bvector<PolyfaceHeaderPtr>& 
       std::memcpy(&coordinate, coordinates + i * sizeof(double), sizeof coordinate);
       const double millimetres = coordinate * factor;
       probe += millimetres * 0.0;
-      return RecordTextWriter::PutReal(at, millimetres);
+      return memo.Put(at, millimetres);
     });
   }
   writer.EndArray();
@@ -184,6 +185,8 @@ std::string_view geometryRecordText(std::string& buffer, RecordTextWriter::Text 
                                     const bvector<PolyfaceHeaderPtr>& meshes) {
   const MeshTotals totals = meshTotals(meshes);
   RecordTextWriter writer(buffer);
+  // The range box's corners are usually among the points, and colours repeat.
+  RecordTextWriter::RealMemo memo;
   double probe = 0;  // see writeReals
   writer.BeginObject();
   writer.Key("avoclass");
@@ -191,7 +194,7 @@ std::string_view geometryRecordText(std::string& buffer, RecordTextWriter::Text 
   writer.Key("code");
   writer.String(code);
   writer.Key("colors");
-  writeReals(writer, look.colors, 4, probe);
+  writeReals(writer, memo, look.colors, 4, probe);
   if (totals.indices != 0) {
     writer.Key("indices");
     writeIndices(writer, meshes);
@@ -209,10 +212,10 @@ std::string_view geometryRecordText(std::string& buffer, RecordTextWriter::Text 
   writer.Unsigned(totals.facets);
   if (totals.points != 0) {
     writer.Key("positions");
-    writePositions(writer, meshes, look.millimetreFactor, probe);
+    writePositions(writer, memo, meshes, look.millimetreFactor, probe);
   }
   writer.Key("range");
-  writeReals(writer, look.range, 6, probe);
+  writeReals(writer, memo, look.range, 6, probe);
   writer.EndObject();
   if (probe != 0) return std::string_view();
   return writer.Finish();

@@ -116,6 +116,38 @@ class RecordTextWriter {
     return PutLongUnsigned(at, value);
   }
 
+  // PutReal for arrays whose values repeat, as the coordinates of a mesh's points do (the
+  // corners of a box, the rings of a solid share theirs): the text of each real is kept in a
+  // small table by the real's bits, so that a real met again is copied rather than formatted.
+  // Put gives exactly the bytes of PutReal. Good for one record: a memo is cheap to make.
+  class RealMemo {
+   public:
+    char* Put(char* at, double value) {
+      uint64_t bits;
+      std::memcpy(&bits, &value, sizeof bits);
+      const size_t slot = (bits * 0x9E3779B97F4A7C15u) >> (64 - kSlotBits);
+      if (m_sizes[slot] != 0 && m_bits[slot] == bits) {
+        std::memcpy(at, m_texts[slot], kTextRoom);  // a fixed size: a few moves, no call
+        return at + m_sizes[slot];
+      }
+      char* end = PutReal(at, value);
+      m_bits[slot] = bits;
+      m_sizes[slot] = static_cast<uint8_t>(end - at);
+      std::memcpy(m_texts[slot], at, kTextRoom);  // at has kRealRoom bytes, all defined
+      return end;
+    }
+
+   private:
+    static constexpr int kSlotBits = 8;
+    static constexpr size_t kSlots = size_t{1} << kSlotBits;
+    static constexpr size_t kTextRoom = 32;  // a real's text and what followed it
+    static_assert(kTextRoom <= kRealRoom);
+    // A slot of size 0 holds nothing yet; the texts are defined only where a size is.
+    uint8_t m_sizes[kSlots] = {};
+    uint64_t m_bits[kSlots] = {};
+    char m_texts[kSlots][kTextRoom];
+  };
+
   // The text written so far: the first bytes of the text given to the constructor.
   std::string_view Finish() const;
 

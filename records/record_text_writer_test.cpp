@@ -178,6 +178,23 @@ TEST(RecordTextWriterTest, SameEntriesWriteWhatEntriesWriteOneByOne) {
   }
 }
 
+// Values met again (the memo's copies), values whose bits share a table entry (its
+// replacements) and new values alike come out as printf writes them.
+TEST(RecordTextWriterTest, RealMemoWritesWhatPutRealWrites) {
+  const std::vector<double> values = record_text_testing::realsToCheck();
+  std::mt19937_64 random(29);
+  RecordTextWriter::RealMemo memo;
+  char text[RecordTextWriter::kRealRoom];
+  for (size_t i = 0; i < values.size(); ++i) {
+    const double value = values[i - std::min<size_t>(i, random() % 96)];
+    std::memset(text, 'x', sizeof text);
+    const char* end = memo.Put(text, value);
+    ASSERT_EQ(std::string(static_cast<const char*>(text), end),
+              record_text_testing::printfReal(value))
+        << std::hexfloat << value;
+  }
+}
+
 // Every width of the digit pair table's paths and their edges, then the library's.
 TEST(RecordTextWriterTest, WritesUnsignedsAsDecimalDigits) {
   std::vector<uint64_t> values;
