@@ -7,7 +7,7 @@
 #include <string>
 
 #include "fuzz/geo_reader_check.h"
-#include "records/record_text.h"
+#include "testing/record_text.h"
 
 namespace {
 

@@ -13,13 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "records/base.h"
 #include "standin/design/design.h"
 #include "standin/design/design_loader.h"
 #include "standin/design/design_writer.h"
 #include "standin/files/file_system.h"
 #include "standin/shell/session.h"
 #include "testing/fault_file_system.h"
+#include "testing/record_text.h"
 #include "testing/seed.h"
 #include "testing/test_support.h"
 
@@ -176,7 +176,6 @@ TEST_F(MeshImportTest, EveryColourByteThatTheExportWritesComesBack) {
   char name[16];
   for (int b = 0; b < 256; ++b) {
     std::snprintf(name, sizeof name, "b%03d", b);
-    MakeSubFolder(name);
     Json::Value record;
     record["colors"].append(b * kColourScale);
     record["colors"].append((255 - b) * kColourScale);
@@ -185,7 +184,7 @@ TEST_F(MeshImportTest, EveryColourByteThatTheExportWritesComesBack) {
     for (double value : {0.0, 0.0, 0.0, 1.0, 0.0, 0.0, 0.0, 1.0, 0.0})
       record["positions"].append(value);
     for (unsigned index : {0u, 1u, 2u}) record["indices"].append(index);
-    writeJsonFile(RecordPath(name).c_str(), record);
+    WriteRecord(name, toRecordText(record));
   }
   Import();
   EXPECT_THAT(Messages(), IsEmpty());

@@ -69,24 +69,14 @@ struct AttributeTexts {
 }
 
 // Orders entries[first, end) by key (bytes compared unsigned, a prefix first) and keeps, of
-// entries with the same key, the one given last: the later one replaces the earlier. Returns
-// the end of the kept entries. The few entries of a class are put in order one by one;
-// longer runs are merged.
+// entries with the same key, the one given last: the later one replaces the earlier, so the
+// sort keeps equal keys in their order. Returns the end of the kept entries.
 template <typename Entry, typename KeyOf>
 size_t keepLastByKey(std::vector<Entry>& entries, size_t first, size_t end, KeyOf keyOf) {
   const auto begin = entries.begin() + static_cast<ptrdiff_t>(first);
   const auto stop = entries.begin() + static_cast<ptrdiff_t>(end);
-  const auto before = [&](const Entry& a, const Entry& b) { return keyOf(a) < keyOf(b); };
-  if (end - first > 16) {
-    std::stable_sort(begin, stop, before);
-  } else {
-    for (auto it = begin + (begin != stop ? 1 : 0); it < stop; ++it) {
-      const Entry entry = *it;
-      auto at = it;
-      for (; at != begin && before(entry, *(at - 1)); --at) *at = *(at - 1);
-      *at = entry;
-    }
-  }
+  std::stable_sort(begin, stop,
+                   [&](const Entry& a, const Entry& b) { return keyOf(a) < keyOf(b); });
   auto kept = begin;
   for (auto it = begin; it != stop; ++it) {
     if (std::next(it) != stop && keyOf(*std::next(it)) == keyOf(*it)) continue;
@@ -157,10 +147,6 @@ void writeClasses(RecordTextWriter& writer, const AttributeTexts& texts) {
 
 }  // namespace
 
-void writeAttributeRecord(const WString& elementFolder, ElementHandleCR element) {
-  writeAttributeRecord(RecordFolder(elementFolder), element);
-}
-
 std::string_view attributeRecordText(std::string& buffer, const RecordFolder& folder,
                                      ElementHandleCR element) {
   AttributeTexts& texts = attributeTexts();
@@ -177,9 +163,4 @@ std::string_view attributeRecordText(std::string& buffer, const RecordFolder& fo
   writer.String(RecordTextWriter::Text::Quoted(folder.quotedCode));
   writer.EndObject();
   return writer.Finish();
-}
-
-void writeAttributeRecord(const RecordFolder& folder, ElementHandleCR element) {
-  ScratchText buffer;
-  writeRecordText(folder, "attr.json", attributeRecordText(buffer.Text(), folder, element));
 }

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "host/file_name.h"
-#include "records/record_text.h"
+#include "records/base.h"
+#include "testing/record_text.h"
 #include "testing/seed.h"
 #include "testing/test_support.h"
 
@@ -19,7 +19,6 @@ namespace {
 using host::ElementType;
 using host::Instance;
 using host::seed::DesignBuilder;
-using host::seed::ScopedDriveC;
 using host::seed::ScopedSession;
 
 const wchar_t kFolder[] = L"C:\\Temp\\plan\\plan.dgn - Default - 7";
@@ -60,19 +59,13 @@ class AttributeRecordTest : public ::testing::Test {
     if (type == ElementType::Cell)
       builder.AddChild(element, ElementType::Line).instances = {{"Window", {{"Glazed", true}}}};
     ScopedSession session(builder.Release());
-
-    BeFileName::EmptyAndRemoveDirectory(kFolder);
-    EXPECT_EQ(BeFileName::CreateNewDirectory(kFolder), BeFileNameStatus::Success);
-    writeAttributeRecord(WString(kFolder),
-                         ElementHandle(&element, ISessionMgr::GetActiveDgnModelRefP()));
-    std::string contents;
-    EXPECT_EQ(BeFile::ReadEntireFile(contents, (WString(kFolder) + L"\\attr.json").c_str()),
-              BeFileStatus::Success);
-    return contents;
+    std::string buffer;
+    return std::string(
+        attributeRecordText(buffer, RecordFolder(WString(kFolder)),
+                            ElementHandle(&element, ISessionMgr::GetActiveDgnModelRefP())));
   }
 
   std::string m_savedLocale;
-  ScopedDriveC m_drive;
 };
 
 TEST_F(AttributeRecordTest, ClassMembersAreNullUntilAValueWasStoredThenEmptyObjects) {

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "app/message/message.h"
+#include "host/file_name.h"
 #include "host/wstring.h"
 #include "records/output_folders.h"
-#include "records/record_text.h"
 #include "records/record_text_writer.h"
 
 namespace {
@@ -64,10 +64,6 @@ AString utf8Text(WCharCP text) {
   return out;
 }
 
-void writeJsonFile(WCharCP path, const Json::Value& document) {
-  writeTextFile(path, toRecordText(document));
-}
-
 namespace {
 
 // A file cut short would be read back as a different document; none is better. A file that
@@ -77,33 +73,6 @@ void removeCutShort(WCharCP path) { BeFileName::BeDeleteFile(path); }
 void reportUnwrittenFile(WCharCP path) { printMessage("Can't write file %S", path); }
 
 }  // namespace
-
-void writeTextFile(WCharCP path, std::string_view text) {
-  if (!path) path = L"";
-  const RecordFileOutcome outcome = writeWholeFile(path, text);
-  if (outcome == RecordFileOutcome::CutShort) removeCutShort(path);
-  if (outcome != RecordFileOutcome::Written) reportUnwrittenFile(path);
-}
-
-void readJsonFile(Json::Value& document, const BeFileName& path) {
-  std::string text;
-  BeFile::ReadEntireFile(text, path.c_str());
-  // The text is handed over by its bounds, so a zero or 0xFF byte inside it is parsed like any
-  // other byte and does not end the document early.
-  Json::Reader reader;
-  reader.parse(text.data(), text.data() + text.size(), document, false);
-}
-
-void writeRecordFile(const WString& elementFolder, WCharCP fileName, const Json::Value& document) {
-  writeRecordText(elementFolder, fileName, toRecordText(document));
-}
-
-void writeRecordText(const WString& elementFolder, WCharCP fileName, std::string_view text) {
-  WString path = elementFolder;
-  path.append(L"\\");
-  path.append(fileName);
-  writeTextFile(path.c_str(), text);
-}
 
 RecordFolder::RecordFolder(const WString& folderPath) : path(folderPath) {
   getElementCode(folderPath.c_str(), code);
@@ -132,9 +101,4 @@ RecordFileOutcome putRecordText(const RecordFolder& folder, const char* fileName
 
 void reportUnwrittenRecord(const RecordFolder& folder, const char* fileName) {
   reportUnwrittenFile(recordPath(folder, fileName).c_str());
-}
-
-void writeRecordText(const RecordFolder& folder, const char* fileName, std::string_view text) {
-  if (putRecordText(folder, fileName, text) != RecordFileOutcome::Written)
-    reportUnwrittenRecord(folder, fileName);
 }

@@ -58,12 +58,3 @@ std::string_view componentRecordText(std::string& buffer, const RecordFolder& fo
   return componentRecordText(buffer, RecordTextWriter::Text::Quoted(folder.quotedCode),
                              element.GetElementId(), elementDescription(element));
 }
-
-void writeComponentRecord(const RecordFolder& folder, ElementHandleCR element) {
-  ScratchText buffer;
-  writeRecordText(folder, "component.json", componentRecordText(buffer.Text(), folder, element));
-}
-
-void writeComponentRecord(const WString& elementFolder, ElementHandleCR element) {
-  writeComponentRecord(RecordFolder(elementFolder), element);
-}

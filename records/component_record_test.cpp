@@ -8,7 +8,7 @@
 #include <limits>
 #include <string>
 
-#include "host/file_name.h"
+#include "records/base.h"
 #include "testing/seed.h"
 #include "testing/test_support.h"
 
@@ -16,7 +16,6 @@ namespace {
 
 using host::ElementType;
 using host::seed::DesignBuilder;
-using host::seed::ScopedDriveC;
 using host::seed::ScopedSession;
 
 // Texts are locale text: the cases run under a UTF-8 locale, restored afterwards.
@@ -27,19 +26,14 @@ class ComponentRecordTest : public ::testing::Test {
   }
   ~ComponentRecordTest() override { std::setlocale(LC_CTYPE, m_savedLocale.c_str()); }
 
-  // Writes the record of handle into C:\Temp\plan\FOLDER and gives the file's bytes.
+  // The record of handle for the folder C:\Temp\plan\FOLDER.
   static std::string Write(const std::wstring& folderName, ElementHandleCR handle) {
-    WString folder(L"C:\\Temp\\plan\\" + folderName);
-    EXPECT_EQ(BeFileName::CreateNewDirectory(folder.c_str()), BeFileNameStatus::Success);
-    writeComponentRecord(folder, handle);
-    std::string contents;
-    EXPECT_EQ(BeFile::ReadEntireFile(contents, (folder + L"\\component.json").c_str()),
-              BeFileStatus::Success);
-    return contents;
+    std::string buffer;
+    return std::string(componentRecordText(
+        buffer, RecordFolder(WString(L"C:\\Temp\\plan\\" + folderName)), handle));
   }
 
   std::string m_savedLocale;
-  ScopedDriveC m_drive;
 };
 
 // The record of an element whose folder name is code, as locale (UTF-8) bytes.

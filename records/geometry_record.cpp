@@ -227,14 +227,3 @@ std::string_view geometryRecordText(std::string& buffer, const RecordFolder& fol
   return geometryRecordText(buffer, RecordTextWriter::Text::Quoted(folder.quotedCode),
                             geometryLook(element), meshes);
 }
-
-void writeGeometryRecord(const RecordFolder& folder, ElementHandleCR element,
-                         const bvector<PolyfaceHeaderPtr>& meshes) {
-  ScratchText buffer;
-  writeRecordText(folder, "geo.json", geometryRecordText(buffer.Text(), folder, element, meshes));
-}
-
-void writeGeometryRecord(const WString& elementFolder, ElementHandleCR element,
-                         const bvector<PolyfaceHeaderPtr>& meshes) {
-  writeGeometryRecord(RecordFolder(elementFolder), element, meshes);
-}

@@ -10,16 +10,6 @@
 #include "host/wstring.h"
 #include "records/record_text_writer.h"
 
-// Writes elementFolder\geo.json for element from its facet sets (points in model
-// coordinates, one-based signed indices, three per face and a terminator). The meshes stay
-// with the caller. A file that can't be written is left to writeJsonFile.
-void writeGeometryRecord(const WString& elementFolder, ElementHandleCR element,
-                         const bvector<PolyfaceHeaderPtr>& meshes);
-// The same into a folder prepared for the element's records.
-struct RecordFolder;
-void writeGeometryRecord(const RecordFolder& folder, ElementHandleCR element,
-                         const bvector<PolyfaceHeaderPtr>& meshes);
-
 // What the record takes from the element itself rather than from its facet sets.
 struct GeometryLook {
   double colors[4] = {};        // red, green, blue (0 to 1) and opacity of the last component
@@ -28,14 +18,17 @@ struct GeometryLook {
 };
 GeometryLook geometryLook(ElementHandleCR element);
 
-// The record's text with the element code code, straight from the facet sets, written in
+// The record's text with the element code code, straight from the facet sets (points in model
+// coordinates, one-based signed indices, three per face and a terminator), written in
 // the storage of buffer (see RecordTextWriter). The text lives as long as buffer is untouched.
 // A null text (data() null) when a number of the record isn't finite (a point or the range
 // in millimetres beyond the range of a double): no reader could read such a record.
 std::string_view geometryRecordText(std::string& buffer, RecordTextWriter::Text code,
                                     const GeometryLook& look,
                                     const bvector<PolyfaceHeaderPtr>& meshes);
-// The record that writeGeometryRecord writes into folder, made in buffer alike.
+// The record of element, whose records go into folder, made in buffer alike. The meshes stay
+// with the caller.
+struct RecordFolder;
 std::string_view geometryRecordText(std::string& buffer, const RecordFolder& folder,
                                     ElementHandleCR element,
                                     const bvector<PolyfaceHeaderPtr>& meshes);

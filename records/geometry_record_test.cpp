@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "host/file_name.h"
+#include "records/base.h"
 #include "standin/design/inside_access.h"
 #include "testing/seed.h"
 #include "testing/test_support.h"
@@ -14,7 +14,6 @@ namespace {
 
 using host::ElementType;
 using host::seed::DesignBuilder;
-using host::seed::ScopedDriveC;
 using host::seed::ScopedSession;
 
 const wchar_t kFolder[] = L"C:\\Temp\\plan\\plan.dgn - Default - 1";
@@ -76,21 +75,16 @@ class GeometryRecordTest : public ::testing::Test {
     return element;
   }
 
-  // Writes the record of element from meshes and gives the file's bytes.
+  // The record of element from meshes.
   std::string Write(host::Element& element, const bvector<PolyfaceHeaderPtr>& meshes) {
     ScopedSession session(builder.Release());
-    // Cases share the folder: each starts from an empty one.
-    BeFileName::EmptyAndRemoveDirectory(kFolder);
-    EXPECT_EQ(BeFileName::CreateNewDirectory(kFolder), BeFileNameStatus::Success);
-    writeGeometryRecord(WString(kFolder),
-                        ElementHandle(&element, ISessionMgr::GetActiveDgnModelRefP()), meshes);
-    std::string contents;
-    EXPECT_EQ(BeFile::ReadEntireFile(contents, (WString(kFolder) + L"\\geo.json").c_str()),
-              BeFileStatus::Success);
-    return contents;
+    return Write(ElementHandle(&element, ISessionMgr::GetActiveDgnModelRefP()), meshes);
+  }
+  static std::string Write(ElementHandleCR handle, const bvector<PolyfaceHeaderPtr>& meshes) {
+    std::string buffer;
+    return std::string(geometryRecordText(buffer, RecordFolder(WString(kFolder)), handle, meshes));
   }
 
-  ScopedDriveC drive;
   DesignBuilder builder{L"Z:\\p\\plan.dgn"};
 };
 
@@ -299,11 +293,7 @@ TEST_F(GeometryRecordTest, AHandleHoldingANewElementTakesThatElementsRange) {
   element->storedRange = DRange3d{{0, 0, 0}, {25000, 10000, 5000}};
   EditElementHandle handle;
   host::Inside::SetNewElement(handle, std::move(element), ISessionMgr::GetActiveDgnModelRefP());
-  ASSERT_EQ(BeFileName::CreateNewDirectory(kFolder), BeFileNameStatus::Success);
-  writeGeometryRecord(WString(kFolder), handle, oneTriangle());
-  std::string contents;
-  BeFile::ReadEntireFile(contents, (WString(kFolder) + L"\\geo.json").c_str());
-  EXPECT_EQ(contents, recordText(Expected()));
+  EXPECT_EQ(Write(handle, oneTriangle()), recordText(Expected()));
 }
 
 }  // namespace

@@ -78,14 +78,13 @@ char* escaped(char* at, std::string_view text, bool& ended) {
 }
 
 // Writes what text holds inside a string at at (room for 6 * its size bytes, or its size
-// when quoted) and returns the end: a literal with nothing to escape as it stands, a quoted
-// text less its two quotes, any other text escaped, up to its first zero byte, which sets
-// ended.
+// when quoted) and returns the end: a quoted text less its two quotes, any other text escaped,
+// up to its first zero byte, which sets ended.
 [[gnu::always_inline]] inline char* putInside(char* at, const RecordTextWriter::Text& text,
                                               bool& ended) {
   const std::string_view bytes = text.text();
-  if (!text.quoted() && !text.plain()) return escaped(at, bytes, ended);
-  const std::string_view inside = text.quoted() ? bytes.substr(1, bytes.size() - 2) : bytes;
+  if (!text.quoted()) return escaped(at, bytes, ended);
+  const std::string_view inside = bytes.substr(1, bytes.size() - 2);
   std::memcpy(at, inside.data(), inside.size());
   return at + inside.size();
 }
@@ -109,17 +108,6 @@ size_t stringRoom(const RecordTextWriter::Text& text) {
   return text.quoted() ? text.text().size() : 2 + 6 * text.text().size();
 }
 
-// The thread's shared buffer, its place found once for a borrower.
-struct SharedText {
-  std::string text;
-  bool borrowed = false;
-};
-[[gnu::noinline]] SharedText& sharedText() {
-  thread_local SharedText shared;
-  return shared;
-}
-constexpr size_t kSharedTextKept = size_t{1} << 20;
-
 }  // namespace
 
 RecordTextWriter::RecordTextWriter(std::string& text) : m_text(text) {}
@@ -138,7 +126,7 @@ void RecordTextWriter::SameEntries(size_t count, std::string_view scalar) {
   if (count == 0) return;
   Level& level = ArrayLevel();
   const EntryLead lead(m_indent);
-  char* at = Reserve(count * (lead.size + scalar.size()) + EntryLead::kPiece);
+  char* at = Reserve(count * (lead.size + scalar.size()));
   if (!level.hasEntry) {
     at = lead.PutFirst(at);
     std::memcpy(at, scalar.data(), scalar.size());
@@ -182,7 +170,7 @@ bool RecordTextWriter::BeforeValue() {
   return true;
 }
 
-void RecordTextWriter::AnyKey(const Text& key) {
+void RecordTextWriter::Key(const Text& key) {
   Level& level = m_levels[m_depth - 1];
   Open(level);
   // One reservation: a comma, the line, the quoted key and " : ".
@@ -226,7 +214,7 @@ char* RecordTextWriter::ScalarAt(size_t room) {
   return PutEntryStart(level, Reserve(1 + kLineRoom + m_indent + room));
 }
 
-void RecordTextWriter::AnyString(const Text& text) {
+void RecordTextWriter::String(const Text& text) {
   Commit(putString(ScalarAt(stringRoom(text)), text));
 }
 
@@ -289,18 +277,4 @@ void RecordTextWriter::Null() {
 
 std::string_view RecordTextWriter::Finish() const {
   return std::string_view(m_text.data(), m_used);
-}
-
-ScratchText::ScratchText() : m_text(&m_own), m_borrowed(nullptr) {
-  SharedText& shared = sharedText();
-  if (shared.borrowed) return;
-  shared.borrowed = true;
-  m_borrowed = &shared.borrowed;
-  m_text = &shared.text;
-}
-
-ScratchText::~ScratchText() {
-  if (!m_borrowed) return;
-  if (m_text->capacity() > kSharedTextKept) std::string().swap(*m_text);
-  *m_borrowed = false;
 }

@@ -1,6 +1,9 @@
-// The record text form written piece by piece, for records made straight from their sources
-// rather than from a document tree. The bytes are those that toRecordText (record_text.h)
-// gives for the document that the same pieces would build.
+// The record text form, the one text form of every record file, written piece by piece
+// straight from the records' sources. Tab indentation, object members in ascending order of
+// the bytes of their keys, " : " between key and value, every non-empty array one element per
+// line, reals with 17 significant digits and always a point or an exponent, CR LF line breaks,
+// nothing after the document's last byte. The tests hold these bytes against a writer of
+// jsoncpp document trees (testing/record_text.h).
 #pragma once
 
 #include <cstddef>
@@ -27,82 +30,33 @@ class RecordTextWriter {
   void EndObject();
   void BeginArray();
   void EndArray();
-  // A key or string as the writer takes it. A literal is looked at when the program is
-  // built: one that holds nothing to escape, as the records' own keys and names do, is then
-  // written by a plain copy rather than looked at byte by byte for every record. A text that
-  // several records write, such as an element's code, can be quoted once (Quote) and then
-  // given in that form, which is copied as it stands.
-  //
-  // A short literal with nothing to escape (the records' own keys and names) is made, when
-  // the program is built, into a piece that holds it as the record writes it: quoted and
-  // followed by " : ". A key or string is then one fixed-size copy of its piece.
+  // A key or string as the writer takes it: a text, escaped as it is written, or a text in
+  // the form Quote gives, copied as it stands. A text that several records write, such as an
+  // element's code, is quoted once and then given in that form.
   class Text {
    public:
-    static constexpr size_t kPieceRoom = 24;
-    template <size_t N>
-    consteval Text(const char (&literal)[N])  // NOLINT: literals convert implicitly
-        : m_text(literal, lengthToZero(literal, N)),
-          m_form(isPlain(m_text) ? Form::Plain : Form::Any),
-          m_piece{} {
-      if (m_form != Form::Plain || m_text.size() + 5 > kPieceRoom) return;
-      const size_t size = m_text.size();
-      m_piece[0] = '"';
-      for (size_t i = 0; i < size; ++i) m_piece[1 + i] = static_cast<unsigned char>(m_text[i]);
-      m_piece[size + 1] = '"';
-      m_piece[size + 2] = ' ';
-      m_piece[size + 3] = ':';
-      m_piece[size + 4] = ' ';
-      m_hasPiece = true;
-    }
+    Text(const char* text) : m_text(text) {}         // NOLINT: texts convert implicitly
     Text(std::string_view text) : m_text(text) {}    // NOLINT
     Text(const std::string& text) : m_text(text) {}  // NOLINT
     // A text in the form Quote gives, quotes included.
-    static Text Quoted(std::string_view quoted) { return Text(quoted, Form::Quoted); }
+    static Text Quoted(std::string_view quoted) { return Text(quoted, true); }
 
     // The text, or for the quoted form the quoted text.
     std::string_view text() const { return m_text; }
-    bool plain() const { return m_form == Form::Plain; }  // a literal with nothing to escape
-    bool quoted() const { return m_form == Form::Quoted; }
-    // The piece of a short plain literal, kPieceRoom bytes of which the first
-    // text().size() + 5 are the quoted text and " : "; null for any other text.
-    const unsigned char* piece() const { return m_hasPiece ? m_piece : nullptr; }
+    bool quoted() const { return m_quoted; }
 
    private:
-    enum class Form : uint8_t { Any, Plain, Quoted };
-    Text(std::string_view text, Form form) : m_text(text), m_form(form) {}
-    static constexpr size_t lengthToZero(const char* text, size_t size) {
-      size_t length = 0;
-      while (length + 1 < size && text[length] != 0) ++length;
-      return length;
-    }
-    static constexpr bool isPlain(std::string_view text) {
-      for (const char c : text)
-        if (static_cast<unsigned char>(c) < 0x20 || c == '"' || c == '\\') return false;
-      return true;
-    }
+    Text(std::string_view text, bool quoted) : m_text(text), m_quoted(quoted) {}
     std::string_view m_text;
-    Form m_form = Form::Any;
-    bool m_hasPiece = false;
-    // Set for a literal only: a text made at run time leaves its bytes alone (they are
-    // unsigned, so that copying a text copies them whatever they hold).
-    unsigned char m_piece[kPieceRoom];
+    bool m_quoted = false;
   };
   // text as String writes it, quotes included, for Text::Quoted.
   static std::string Quote(std::string_view text);
 
-  void Key(Text key) {
-    if (const unsigned char* piece = key.piece()) return PieceKey(piece, key.text().size());
-    AnyKey(key);
-  }
+  void Key(const Text& key);
 
   // Scalars. A string is written up to its first zero byte.
-  void String(Text text) {
-    const unsigned char* piece = text.piece();
-    if (!piece || (m_depth != 0 && m_levels[m_depth - 1].isArray)) return AnyString(text);
-    char* at = Reserve(Text::kPieceRoom);
-    std::memcpy(at, piece, Text::kPieceRoom);  // a fixed size: a few moves, no call
-    Commit(at + text.text().size() + 2);
-  }
+  void String(const Text& text);
   void String(const Text& first, const Text& second);  // the two texts joined
   void Integer(int64_t value);
   void Unsigned(uint64_t value);
@@ -118,18 +72,13 @@ class RecordTextWriter {
   void Entries(size_t count, size_t room, Put put) {
     if (count == 0) return;
     Level& level = ArrayLevel();
-    // Every entry starts with the same bytes (a comma, a line break and the indentation),
-    // copied in one fixed-size piece: the slack of a full piece is reserved at the end.
+    // Every entry starts with the same bytes: a comma, a line break and the indentation.
     EntryLead lead(m_indent);
-    char* at = Reserve(count * (lead.size + room) + EntryLead::kPiece);
+    char* at = Reserve(count * (lead.size + room));
     size_t i = 0;
     if (!level.hasEntry) at = put(lead.PutFirst(at), i++);
     level.hasEntry = true;
-    if (lead.size <= EntryLead::kPiece) {  // the usual shallow entries: one test, not one each
-      for (; i < count; ++i) at = put(lead.PutShort(at), i);
-    } else {
-      for (; i < count; ++i) at = put(lead.Put(at), i);
-    }
+    for (; i < count; ++i) at = put(lead.Put(at), i);
     Commit(at);
   }
   // count scalar entries of the array being written that are all the scalar text (a number,
@@ -217,15 +166,9 @@ class RecordTextWriter {
     explicit EntryLead(size_t indent);
     char* PutFirst(char* at) const;  // the lead without its comma
     char* Put(char* at) const {
-      if (size <= kPiece) return PutShort(at);
       std::memcpy(at, bytes, size);
       return at + size;
     }
-    char* PutShort(char* at) const {   // for a lead of at most kPiece bytes
-      std::memcpy(at, bytes, kPiece);  // a fixed size: a few moves, no call
-      return at + size;
-    }
-    static constexpr size_t kPiece = 16;  // copied whole for the usual shallow entries
     char bytes[3 + kMaxDepth];
     size_t size;
   };
@@ -243,17 +186,11 @@ class RecordTextWriter {
     std::memcpy(at, bytes, size);
     Commit(at + size);
   }
-  static constexpr size_t kLineRoom = 16;
+  static constexpr size_t kLineRoom = 2;
   // A line break and the indentation at at, which has room for kLineRoom + m_indent bytes.
   char* PutLine(char* at) const {
-    static constexpr char kLine[] = "\r\n\t\t\t\t\t\t\t\t\t\t\t\t\t\t";
-    static_assert(sizeof kLine - 1 == kLineRoom);
-    if (2 + m_indent <= kLineRoom) {
-      std::memcpy(at, kLine, kLineRoom);  // a fixed size: a few moves, no call
-    } else {
-      std::memcpy(at, kLine, 2);
-      std::memset(at + 2, '\t', m_indent);
-    }
+    std::memcpy(at, "\r\n", 2);
+    std::memset(at + 2, '\t', m_indent);
     return at + 2 + m_indent;
   }
   // The start of an entry of level at at (room for 1 + kLineRoom + m_indent bytes): the comma
@@ -264,16 +201,6 @@ class RecordTextWriter {
     level.hasEntry = true;
     return PutLine(at);
   }
-  // A key whose piece is given: the comma, the line and the piece in one reservation.
-  void PieceKey(const unsigned char* piece, size_t size) {
-    Level& level = m_levels[m_depth - 1];
-    if (!level.opened) Open(level);
-    char* at = PutEntryStart(level, Reserve(1 + kLineRoom + m_indent + Text::kPieceRoom));
-    std::memcpy(at, piece, Text::kPieceRoom);  // a fixed size: a few moves, no call
-    Commit(at + size + 5);
-  }
-  void AnyKey(const Text& key);
-  void AnyString(const Text& text);
   bool BeforeValue();  // places the next value; true when it stands at a fresh line's start
   char* ScalarAt(size_t room);  // places a scalar of at most room bytes; where it goes
   void Open(Level& level);
@@ -286,22 +213,4 @@ class RecordTextWriter {
   size_t m_indent = 0;
   size_t m_depth = 0;
   Level m_levels[kMaxDepth];
-};
-
-// A text buffer that the record writers of a thread share, so that writing one record after
-// another reuses one allocation. Borrowed for the lifetime of the object; a second borrower
-// while the first is alive gets a buffer of its own. A buffer that grew beyond 1 MiB for a
-// large record is given back when the borrower is done.
-class ScratchText {
- public:
-  ScratchText();
-  ~ScratchText();
-  ScratchText(const ScratchText&) = delete;
-  ScratchText& operator=(const ScratchText&) = delete;
-  std::string& Text() { return *m_text; }
-
- private:
-  std::string m_own;
-  std::string* m_text;
-  bool* m_borrowed;  // the shared buffer's flag, while it is borrowed; else null
 };

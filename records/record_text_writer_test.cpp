@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "records/record_numbers_test_helpers.h"
-#include "records/record_text.h"
+#include "testing/record_text.h"
 #include "tests/json_documents.h"
 
 namespace {
@@ -99,8 +99,8 @@ TEST(RecordTextWriterTest, WritesStringsOfAnyLengthAsTheDocumentPathDoes) {
   }
 }
 
-// Literals take a plain copy only when they hold nothing to escape; the others, and a zero
-// byte inside one, are written as any text is.
+// Literals, with or without bytes to escape and with a zero byte inside, and quoted texts are
+// written as the document path writes their texts.
 TEST(RecordTextWriterTest, WritesLiteralsAsTheirTexts) {
   std::string buffer;
   const auto both = [&](RecordTextWriter::Text key, RecordTextWriter::Text value,
@@ -124,91 +124,6 @@ TEST(RecordTextWriterTest, WritesLiteralsAsTheirTexts) {
     RecordTextWriter writer(buffer);
     writer.String("componentGeoes/", RecordTextWriter::Text::Quoted(R"("S - M - 7")"));
     EXPECT_EQ(writer.Finish(), R"("componentGeoes/S - M - 7")");
-  }
-  EXPECT_TRUE(RecordTextWriter::Text("plain").plain());
-  EXPECT_FALSE(RecordTextWriter::Text("quote\"d").plain());
-  EXPECT_FALSE(RecordTextWriter::Text(std::string_view("plain")).plain());
-}
-
-// Short plain literals are written from their pieces: keys, and strings in objects, at every
-// depth (deeper than the fixed-size line too) and in any place among other members, give the
-// bytes that the same texts given at run time give.
-TEST(RecordTextWriterTest, PiecesWriteWhatTheirTextsWrite) {
-  using Text = RecordTextWriter::Text;
-  const Text literals[] = {"",
-                           "a",
-                           "ElementID",
-                           "numberOfPrimitives",
-                           "abcdefghijklmnopqrs",
-                           "abcdefghijklmnopqrst",
-                           "abcdefghijklmnopqrstuvwxyz",
-                           "quote\"d",
-                           "x y"};
-  for (const Text& literal : literals) {
-    EXPECT_EQ(literal.piece() != nullptr, literal.plain() && literal.text().size() <= 19)
-        << literal.text();
-  }
-  std::mt19937 random(3);
-  std::string fromPieces, fromTexts;
-  for (int i = 0; i < 2000; ++i) {
-    RecordTextWriter pieces(fromPieces), texts(fromTexts);
-    std::vector<bool> inArray = {false};
-    pieces.BeginObject();
-    texts.BeginObject();
-    for (int depth = static_cast<int>(random() % 22); depth > 0; --depth) {  // deep lines too
-      if (!inArray.back()) {
-        pieces.Key("level");
-        texts.Key(std::string_view("level"));
-      }
-      inArray.push_back(random() % 2 == 0);
-      inArray.back() ? pieces.BeginArray() : pieces.BeginObject();
-      inArray.back() ? texts.BeginArray() : texts.BeginObject();
-    }
-    for (int step = 0; step < 60 && !inArray.empty(); ++step) {
-      const Text& literal = literals[random() % std::size(literals)];
-      const std::string_view asText = literal.text();
-      if (!inArray.back()) {
-        pieces.Key(literal);
-        texts.Key(asText);
-      }
-      switch (random() % 6) {
-        case 0:
-        case 1:
-          pieces.String(literal);
-          texts.String(asText);
-          break;
-        case 2:
-          pieces.Null();
-          texts.Null();
-          break;
-        case 3:
-          if (inArray.size() >= 60) {  // within the writer's depth
-            pieces.Null();
-            texts.Null();
-            break;
-          }
-          inArray.push_back(random() % 2 == 0);
-          inArray.back() ? pieces.BeginArray() : pieces.BeginObject();
-          inArray.back() ? texts.BeginArray() : texts.BeginObject();
-          break;
-        default:
-          if (inArray.back()) {
-            pieces.String(literal);
-            texts.String(asText);
-          } else {
-            pieces.Boolean(true);
-            texts.Boolean(true);
-          }
-          inArray.back() ? pieces.EndArray() : pieces.EndObject();
-          inArray.back() ? texts.EndArray() : texts.EndObject();
-          inArray.pop_back();
-      }
-    }
-    for (; !inArray.empty(); inArray.pop_back()) {
-      inArray.back() ? pieces.EndArray() : pieces.EndObject();
-      inArray.back() ? texts.EndArray() : texts.EndObject();
-    }
-    ASSERT_EQ(pieces.Finish(), texts.Finish()) << i;
   }
 }
 
@@ -261,20 +176,6 @@ TEST(RecordTextWriterTest, SameEntriesWriteWhatEntriesWriteOneByOne) {
     ASSERT_EQ(write(true), write(false))
         << "depth " << depth << ", " << before << " before, " << count << " of " << scalar;
   }
-}
-
-TEST(RecordTextWriterTest, ScratchTextIsSharedByOneBorrowerAtATime) {
-  std::string* first = nullptr;
-  {
-    ScratchText outer;
-    first = &outer.Text();
-    ScratchText inner;
-    EXPECT_NE(&inner.Text(), first);
-    outer.Text().resize(2u << 20);  // beyond what is kept between records
-  }
-  ScratchText again;
-  EXPECT_EQ(&again.Text(), first);
-  EXPECT_LT(again.Text().capacity(), 2u << 20);
 }
 
 // Values met again (the memo's copies), values whose bits share a table entry (its

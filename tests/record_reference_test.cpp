@@ -23,8 +23,8 @@
 #include "records/base.h"
 #include "records/geometry_record.h"
 #include "records/output_folders.h"
-#include "records/record_text.h"
 #include "standin/design/design_loader.h"
+#include "testing/record_text.h"
 #include "testing/seed.h"
 #include "testing/test_support.h"
 
@@ -114,6 +114,12 @@ Json::Value attributeDocument(const std::string& code, ElementHandleCR element) 
   return document;
 }
 
+// Writes the document's text as the file name in folder, as the export writes its records.
+void writeDocument(const RecordFolder& folder, const char* name, const Json::Value& document) {
+  if (putRecordText(folder, name, toRecordText(document)) != RecordFileOutcome::Written)
+    reportUnwrittenRecord(folder, name);
+}
+
 int exportElement(ElementRefBase* elementRef, CallbackArgP argument, ScanCriteria* criteria) {
   ElementHandle element(elementRef, criteria->GetModelRef());
   IFacetOptionsPtr options = createExportFacetOptions();
@@ -123,9 +129,10 @@ int exportElement(ElementRefBase* elementRef, CallbackArgP argument, ScanCriteri
   createElementFolder(folder, static_cast<WCharCP>(argument), element);
   AString code;
   getElementCode(folder.c_str(), code);
-  writeRecordFile(folder, L"geo.json", geometryDocument(code, geometryLook(element), meshes));
-  writeRecordFile(folder, L"component.json", componentDocument(code, element));
-  writeRecordFile(folder, L"attr.json", attributeDocument(code, element));
+  const RecordFolder recordFolder(folder);
+  writeDocument(recordFolder, "geo.json", geometryDocument(code, geometryLook(element), meshes));
+  writeDocument(recordFolder, "component.json", componentDocument(code, element));
+  writeDocument(recordFolder, "attr.json", attributeDocument(code, element));
   return 0;
 }
 

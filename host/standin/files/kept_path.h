@@ -24,7 +24,7 @@ namespace host {
 #ifdef __SSE2__
 // The characters that Windows refuses in a name among 16 bytes: bit i for byte i. A byte
 // below 0x20 as a signed char (0x80 and above included) is refused, as that char is as a wide
-// character.
+// character. For the host's paths (paths.cpp).
 [[gnu::always_inline]] inline unsigned RefusedMarks(const char* block) {
   const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
   auto is = [&](char c) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)); };
@@ -83,63 +83,24 @@ constexpr bool isSeparator(Char c) {
   return c == Char('\\') || c == Char('/');
 }
 
-// The first position at which a and b differ, sixteen bytes at a time; the shorter size when
-// one starts the other.
+// The first position at which a and b differ; the shorter size when one starts the other.
 inline size_t mismatch(std::string_view a, std::string_view b) {
   const size_t size = std::min(a.size(), b.size());
-  size_t at = 0;
-#ifdef __SSE2__
-  for (; at + 16 <= size; at += 16) {
-    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data() + at));
-    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.data() + at));
-    const unsigned same = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, y)));
-    if (same != 0xffffu) return at + static_cast<size_t>(__builtin_ctz(~same));
-  }
-#endif
-  while (at < size && a[at] == b[at]) ++at;
-  return at;
+  return static_cast<size_t>(std::mismatch(a.begin(), a.begin() + size, b.begin()).first -
+                             a.begin());
 }
 
 // Where text[begin, end) has its last separator, plus one; begin when it has none.
 inline size_t afterLastSeparator(std::string_view text, size_t begin, size_t end) {
-#ifdef __SSE2__
-  for (; end >= begin + 16; end -= 16) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + end - 16));
-    const unsigned marks = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
-        _mm_cmpeq_epi8(bytes, _mm_set1_epi8('/')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\\')))));
-    if (marks != 0) return end - 16 + static_cast<size_t>(32 - __builtin_clz(marks));
-  }
-#endif
   while (end > begin && !isSeparator(text[end - 1])) --end;
   return end;
 }
 
-// slashPlainComponents for text[0, size) in a buffer that may be read and written up to the
-// next multiple of sixteen bytes: whole blocks, the bytes past size left out of the checks.
-// refused tells whether the last component holds a refused character.
-inline bool slashPlainPadded(char* text, size_t size, bool& refused) {
+// slashPlainComponents for text[0, size): every separator made "/", and true when no component
+// is empty or starts with "."; refused tells whether the last component holds a refused
+// character.
+inline bool slashPlainComponentsOf(char* text, size_t size, bool& refused) {
   refused = false;
-#ifdef __SSE2__
-  const __m128i slash = _mm_set1_epi8('/'), backslash = _mm_set1_epi8('\\'),
-                dot = _mm_set1_epi8('.'), turn = _mm_set1_epi8('/' ^ '\\');
-  unsigned bad = 0, before = 1;  // the start counts as a separator
-  for (size_t at = 0; at < size; at += 16) {
-    auto* block = reinterpret_cast<__m128i*>(text + at);
-    const __m128i bytes = _mm_loadu_si128(block);
-    const __m128i isBackslash = _mm_cmpeq_epi8(bytes, backslash);
-    const unsigned in = size - at >= 16 ? 0xffffu : (1u << (size - at)) - 1;
-    const unsigned separators = in & static_cast<unsigned>(_mm_movemask_epi8(
-                                         _mm_or_si128(_mm_cmpeq_epi8(bytes, slash), isBackslash)));
-    const unsigned dots = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, dot)));
-    const unsigned others = in & RefusedMarks(text + at) & ~separators;
-    if (separators != 0) refused = false;
-    refused |= (others >> (separators != 0 ? 31 - __builtin_clz(separators) : 0)) != 0;
-    bad |= ((separators << 1) | before) & (separators | dots) & in;
-    before = separators >> 15;
-    _mm_storeu_si128(block, _mm_xor_si128(bytes, _mm_and_si128(isBackslash, turn)));
-  }
-  return size != 0 && bad == 0 && !isSeparator(text[size - 1]);
-#else
   bool previousSeparator = true, bad = false;
   for (size_t i = 0; i < size; ++i) {
     const bool separator = isSeparator(text[i]);
@@ -150,7 +111,6 @@ inline bool slashPlainPadded(char* text, size_t size, bool& refused) {
     previousSeparator = separator;
   }
   return size != 0 && !bad && !previousSeparator;
-#endif
 }
 
 }  // namespace kept_path
@@ -170,10 +130,10 @@ inline bool KeptPath::Map(std::string_view text, uint64_t generation, std::strin
   if (shared <= m_first) return false;
   const size_t kept = m_rootSize + 1 + (shared - m_first);
   const size_t rest = text.size() - shared;
-  if (text.size() > kRoom || kept + rest + 16 > kRoom) return false;
+  if (text.size() > kRoom || kept + rest > kRoom) return false;
   m_local[kept - 1] = '/';
   std::memcpy(m_local + kept, text.data() + shared, rest);
-  if (!kept_path::slashPlainPadded(m_local + kept, rest, refused)) {
+  if (!kept_path::slashPlainComponentsOf(m_local + kept, rest, refused)) {
     m_pathSize = 0;  // its local text is spoilt
     return false;
   }

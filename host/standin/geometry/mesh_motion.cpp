@@ -28,36 +28,6 @@ DVec3d UnitNormal(const Pair& xy, double z, double sign) {
   return {scaled[0], scaled[1], z * scale};
 }
 
-#ifdef __SSE2__
-// Two normals, stored x1 y1 z1 x2 y2 z2, held as three pairs: x is (x1, x2), and so on.
-// Each lane then takes the single normal's operations in their order.
-struct NormalPair {
-  Pair x, y, z;
-};
-
-NormalPair LoadNormals(const double* six) {
-  const __m128d a = _mm_loadu_pd(six), b = _mm_loadu_pd(six + 2), c = _mm_loadu_pd(six + 4);
-  return {_mm_shuffle_pd(a, b, 2), _mm_shuffle_pd(a, c, 1), _mm_shuffle_pd(b, c, 2)};
-}
-
-// UnitNormal on both lanes, stored over six. False, with nothing stored, when either normal
-// has length 0 (it is to stay as it is) or a NaN length, so that the caller makes those two
-// one by one: which NaN a product passes on depends on the order of its operands, which only
-// the one-by-one code fixes.
-bool StoreUnitNormals(double* six, const NormalPair& n, double sign) {
-  const Pair length = _mm_sqrt_pd(n.x * n.x + n.y * n.y + n.z * n.z);
-  const __m128d zeroOrNaN =
-      _mm_or_pd(_mm_cmpeq_pd(length, _mm_setzero_pd()), _mm_cmpunord_pd(length, length));
-  if (_mm_movemask_pd(zeroOrNaN) != 0) return false;
-  const Pair scale = sign / length;
-  const Pair x = n.x * scale, y = n.y * scale, z = n.z * scale;
-  _mm_storeu_pd(six, _mm_shuffle_pd(x, y, 0));
-  _mm_storeu_pd(six + 2, _mm_shuffle_pd(z, x, 2));
-  _mm_storeu_pd(six + 4, _mm_shuffle_pd(y, z, 3));
-  return true;
-}
-#endif
-
 // How a transform moves points and turns normals, worked out once for all of a mesh's points
 // and normals. Normals follow the inverse transpose of the linear part, so that they stay
 // perpendicular to the moved faces; the cofactor matrix is that inverse scaled by the
@@ -96,20 +66,6 @@ class MeshMotion {
     const Pair xy = normalXY[0] * normal.x + normalXY[1] * normal.y + normalXY[2] * normal.z;
     const double z = turn[2][0] * normal.x + turn[2][1] * normal.y + turn[2][2] * normal.z;
     return UnitNormal(xy, z, sign);
-  }
-
-  // Normal's work on two normals at once; false, with nothing stored, as StoreUnitNormals
-  // (always, without SSE2).
-  bool Normals([[maybe_unused]] double* six) const {
-#ifdef __SSE2__
-    const NormalPair n = LoadNormals(six);
-    const NormalPair turned = {turn[0][0] * n.x + turn[0][1] * n.y + turn[0][2] * n.z,
-                               turn[1][0] * n.x + turn[1][1] * n.y + turn[1][2] * n.z,
-                               turn[2][0] * n.x + turn[2][1] * n.y + turn[2][2] * n.z};
-    return StoreUnitNormals(six, turned, sign);
-#else
-    return false;
-#endif
   }
 
  private:
@@ -166,42 +122,10 @@ DVec3d IdentityNormal(const DVec3d& n) {
   return UnitNormal(Pair{n.x + zero, n.y + zero}, n.z + zero, 1.0);
 }
 
-// IdentityNormal on two normals at once; false, with nothing stored, as StoreUnitNormals
-// (always, without SSE2).
-bool IdentityNormals([[maybe_unused]] double* six) {
-#ifdef __SSE2__
-  NormalPair n = LoadNormals(six);
-  const Pair signs = _mm_and_pd(_mm_and_pd(_mm_and_pd(n.x, n.y), n.z), _mm_set1_pd(-0.0));
-  n = {n.x + signs, n.y + signs, n.z + signs};
-  return StoreUnitNormals(six, n, 1.0);
-#else
-  return false;
-#endif
-}
-
-// Two normals made unit vectors at once; false, with nothing stored, as StoreUnitNormals
-// (always, without SSE2).
-bool UnitNormals([[maybe_unused]] double* six) {
-#ifdef __SSE2__
-  return StoreUnitNormals(six, LoadNormals(six), 1.0);
-#else
-  return false;
-#endif
-}
-
-// Turns every normal by turnOne, two at a time by turnTwo where it can (it has the same
-// operations in each lane); a pair that turnTwo leaves is turned one by one.
-template <typename TurnOne, typename TurnTwo>
-void TurnEachNormal(bvector<DVec3d>& normals, TurnOne turnOne, TurnTwo turnTwo) {
-  DVec3d* const normal = normals.data();  // held here: stores through doubles can't move it
-  const size_t count = normals.size();
-  size_t i = 0;
-  for (; i + 2 <= count; i += 2) {
-    if (turnTwo(reinterpret_cast<double*>(normal + i))) continue;
-    normal[i] = turnOne(normal[i]);
-    normal[i + 1] = turnOne(normal[i + 1]);
-  }
-  for (; i < count; ++i) normal[i] = turnOne(normal[i]);
+// Turns every normal by turnOne.
+template <typename TurnOne>
+void TurnEachNormal(bvector<DVec3d>& normals, TurnOne turnOne) {
+  for (DVec3d& normal : normals) normal = turnOne(normal);
 }
 
 constexpr double kIdentity[3][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}};
@@ -216,9 +140,7 @@ static_assert(sizeof(DPoint3d) == 3 * sizeof(double), "points are read as runs o
 }
 
 [[gnu::noinline]] void TurnNormals(const MeshMotion& motion, bvector<DVec3d>& normals) {
-  TurnEachNormal(
-      normals, [&](const DVec3d& n) { return motion.Normal(n); },
-      [&](double* six) { return motion.Normals(six); });
+  TurnEachNormal(normals, [&](const DVec3d& n) { return motion.Normal(n); });
 }
 
 }  // namespace
@@ -242,15 +164,13 @@ void MoveMeshByIdentity(bvector<DPoint3d>& points, bvector<DVec3d>& normals) {
   else
     MovePoints(MeshMotion(Transform::FromIdentity()), points);
   if (AllFinite(reinterpret_cast<const double*>(normals.data()), 3 * normals.size())) {
-    TurnEachNormal(normals, IdentityNormal, IdentityNormals);
+    TurnEachNormal(normals, IdentityNormal);
   } else {
     TurnNormals(MeshMotion(Transform::FromIdentity()), normals);
   }
 }
 
-void MakeUnitNormals(bvector<DVec3d>& normals) {
-  TurnEachNormal(normals, vector_math::Normalized, UnitNormals);
-}
+void MakeUnitNormals(bvector<DVec3d>& normals) { TurnEachNormal(normals, vector_math::Normalized); }
 
 void MoveMesh(const Transform& transform, bvector<DPoint3d>& points, bvector<DVec3d>& normals) {
   if (IsExactIdentity(transform))

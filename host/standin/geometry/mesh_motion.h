@@ -26,8 +26,7 @@ bool IsExactIdentity(const Transform& transform);
 void MoveMeshByIdentity(bvector<DPoint3d>& points, bvector<DVec3d>& normals);
 
 // Makes every normal a unit vector, with the bits of vector_math::Normalized on each (a zero
-// normal stays zero), two at a time where the processor allows: the square roots and
-// divisions of neighbours then overlap rather than wait on each other.
+// normal stays zero).
 void MakeUnitNormals(bvector<DVec3d>& normals);
 
 // MoveMeshByIdentity for the exact identity, else MoveMeshByMatrix.

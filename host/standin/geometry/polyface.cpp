@@ -53,78 +53,9 @@ size_t PolyfaceQuery::GetNumFacet() const {
   return CountFaceStarts(m_pointIndex.data(), m_pointIndex.size());
 }
 
-namespace {
+PolyfaceHeader::PolyfaceHeader() = default;
 
-// The lists of facet sets this thread let go, kept with their room for the next facet sets:
-// an export makes and drops a few facet sets for every element, and lists that already have
-// room spare the allocator the same large blocks over and over. A few are kept, and none
-// whose room is over kMostBytes, so that one large mesh does not stay held.
-struct SpareLists {
-  bvector<DPoint3d> points;
-  bvector<int32_t> pointIndex;
-  bvector<DVec3d> normals;
-};
-// The lists of one facet set, as the pool sees them.
-struct ListsOf {
-  bvector<DPoint3d>& points;
-  bvector<int32_t>& pointIndex;
-  bvector<DVec3d>& normals;
-};
-
-class SpareListPool {
- public:
-  ~SpareListPool() { t_gone = true; }
-  // Whether the pool of this thread can be used: it is gone once the thread's objects are
-  // destroyed, while a facet set held by a static object may be let go after that.
-  static bool Usable() { return !t_gone; }
-  // Gives the empty lists the room of a kept set; false when none is kept.
-  bool TakeInto(const ListsOf& empty) {
-    if (m_count == 0) return false;
-    swapLists(m_lists[--m_count], empty);  // the slot keeps the lists without room
-    return true;
-  }
-  // Keeps the room of lists, which are left without room, or leaves them as they are (when
-  // they have no room to lend, or too much, or the pool is full).
-  void KeepFrom(const ListsOf& lists) {
-    const size_t bytes = lists.points.capacity() * sizeof(DPoint3d) +
-                         lists.pointIndex.capacity() * sizeof(int32_t) +
-                         lists.normals.capacity() * sizeof(DVec3d);
-    if (m_count == kKept || bytes == 0 || bytes > kMostBytes) return;
-    SpareLists& slot = m_lists[m_count++];
-    swapLists(slot, lists);
-    slot.points.clear();
-    slot.pointIndex.clear();
-    slot.normals.clear();
-  }
-
- private:
-  static void swapLists(SpareLists& a, const ListsOf& b) {
-    a.points.swap(b.points);
-    a.pointIndex.swap(b.pointIndex);
-    a.normals.swap(b.normals);
-  }
-  static constexpr size_t kKept = 8;
-  static constexpr size_t kMostBytes = size_t{1} << 20;
-  static thread_local bool t_gone;
-  SpareLists m_lists[kKept];  // those from m_count on are empty and without room
-  size_t m_count = 0;
-};
-thread_local bool SpareListPool::t_gone = false;
-
-SpareListPool& spareLists() {
-  thread_local SpareListPool pool;
-  return pool;
-}
-
-}  // namespace
-
-PolyfaceHeader::PolyfaceHeader() {
-  if (SpareListPool::Usable()) spareLists().TakeInto({m_points, m_pointIndex, m_normals});
-}
-
-PolyfaceHeader::~PolyfaceHeader() {
-  if (SpareListPool::Usable()) spareLists().KeepFrom({m_points, m_pointIndex, m_normals});
-}
+PolyfaceHeader::~PolyfaceHeader() = default;
 
 PolyfaceHeaderPtr PolyfaceHeader::CreateVariableSizeIndexed() {
   return PolyfaceHeaderPtr(new PolyfaceHeader());

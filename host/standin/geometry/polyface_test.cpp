@@ -76,30 +76,6 @@ TEST(PolyfaceHeader, CopyFromTakesEverythingAndStaysIndependent) {
   EXPECT_EQ(copy->Normal(), (bvector<DVec3d>{{0, 0, 1}}));
 }
 
-// Dropped facet sets lend their lists' room to later ones: whatever mix of sizes (some over
-// the room that is kept, some held while others are made) and however many are dropped at
-// once, every new facet set starts empty and keeps its own content.
-TEST(PolyfaceHeader, NewMeshesStartEmptyWhateverWasDroppedBefore) {
-  std::mt19937 random(3);
-  std::vector<PolyfaceHeaderPtr> held;
-  for (int step = 0; step < 400; ++step) {
-    SCOPED_TRACE(step);
-    PolyfaceHeaderPtr mesh = PolyfaceHeader::CreateVariableSizeIndexed();
-    ASSERT_EQ(mesh->GetPointCount() + mesh->GetPointIndexCount() + mesh->GetNormalCount(), 0u);
-    const size_t size = random() % 8 == 0 ? 60000 : random() % 300;  // 60000 points: 1.4 MB
-    const double mark = step;
-    mesh->Point().assign(size, DPoint3d{mark, mark, mark});
-    mesh->PointIndex().assign(size, step);
-    mesh->Normal().assign(size / 2, DVec3d{mark, 0, 0});
-    held.push_back(mesh);
-    if (random() % 3 == 0) held.erase(held.begin(), held.begin() + random() % held.size());
-  }
-  for (const PolyfaceHeaderPtr& mesh : held) {
-    const double mark = mesh->GetPointIndexCount() ? mesh->GetPointIndexCP()[0] : 0;
-    for (size_t i = 0; i < mesh->GetPointCount(); ++i) ASSERT_EQ(mesh->GetPointCP()[i].y, mark);
-  }
-}
-
 TEST(PolyfaceHeader, TransformMovesPointsAndReversesFacesOnlyWhenMirroredAndAsked) {
   const double shift[12] = {1, 0, 0, 10, 0, 1, 0, 20, 0, 0, 1, 30};
   const double mirror[12] = {-1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};

@@ -1,4 +1,4 @@
-#include "records/record_text.h"
+#include "testing/record_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,6 @@
-// The record text form: the one text form of every record file. Tab indentation, object
-// members sorted by the bytes of their keys, " : " between key and value, every non-empty
-// array one element per line, reals with 17 significant digits and always a point or an
-// exponent, CR LF line breaks, nothing after the document's last byte.
+// The record text form written from a jsoncpp document tree: the reference that the tests
+// hold the application's record writers (records/record_text_writer.h) against, byte for byte.
+// Test code only; nothing shipped writes a record this way.
 #pragma once
 
 #include <json/json.h>
