@@ -195,25 +195,31 @@ void GlbBuilder::add(const ElementRecords& element) {
   m_model.nodes[0].children.push_back(static_cast<int>(m_model.nodes.size() - 1));
 }
 
-// tinygltf writes the model's JSON without the buffer's bytes (held apart meanwhile) and
-// without extras; the extras go in here, as JSON values of their own.
+// tinygltf writes the model's JSON without the buffer's bytes (held apart meanwhile, and put
+// back however the writing ends) and without extras; the extras go in here, as JSON values of
+// their own.
 std::string GlbBuilder::jsonText() {
   std::string text;
   {
-    std::vector<unsigned char> data;
-    data.swap(m_model.buffers[0].data);
+    struct HeldApart {
+      std::vector<unsigned char>& data;
+      std::vector<unsigned char> held;
+      explicit HeldApart(std::vector<unsigned char>& bytes) : data(bytes) { held.swap(data); }
+      ~HeldApart() { held.swap(data); }
+    } bytes(m_model.buffers[0].data);
     std::ostringstream stream;
     tinygltf::TinyGLTF writer;
     writer.WriteGltfSceneToStream(&m_model, stream, false, false);
-    data.swap(m_model.buffers[0].data);
     text = stream.str();
   }
   Json::Value document;
   Json::CharReaderBuilder readerBuilder;
   const std::unique_ptr<Json::CharReader> reader(readerBuilder.newCharReader());
   std::string errors;
-  // The text is tinygltf's own and always JSON.
-  reader->parse(text.data(), text.data() + text.size(), &document, &errors);
+  if (!reader->parse(text.data(), text.data() + text.size(), &document, &errors) ||
+      !document.isObject()) {
+    return std::string();
+  }
   Json::Value buffer(Json::objectValue);
   buffer["byteLength"] = Json::UInt64(m_model.buffers[0].data.size());
   document["buffers"][0] = buffer;
@@ -265,6 +271,7 @@ std::string GlbBuilder::write(const fs::path& path) {
   const std::vector<unsigned char>& binary = m_model.buffers[0].data;
   if (binary.size() > kMaxFileBytes) return tooLarge;
   std::string json = jsonText();
+  if (json.empty()) return path.string() + ": can't be written (the model's JSON can't be formed)";
   json.resize(padded(json.size()), ' ');
   const uint64_t binChunk = binary.empty() ? 0 : 8 + padded(binary.size());
   const uint64_t total = 12 + 8 + uint64_t{json.size()} + binChunk;

@@ -45,7 +45,8 @@ class GlbBuilder {
   // The extras of node `node`: null when it has none.
   const Json::Value& extras(size_t node) const { return m_extras.at(node); }
 
-  // The glTF JSON of the model, extras included, as the binary's JSON chunk holds it.
+  // The glTF JSON of the model, extras included, as the binary's JSON chunk holds it; empty
+  // in the unexpected case that tinygltf's text of the model isn't a JSON object.
   std::string jsonText();
 
   // Writes the binary to path through the host's file seam, by way of a temporary file
