@@ -1,16 +1,19 @@
 // The check of the import of one geometry record, shared by its fuzz target and the regular
-// test that replays the corpus. The record is imported into a design held, with the record,
-// in an in-memory file system; whatever the record holds, the import either adds one mesh
-// element or adds nothing and says why, and the design saved afterwards loads again as the
-// same design.
+// test that replays the corpus. The record is imported into a model of the units it names
+// (see unitsOf) in a design held, with the record, in an in-memory file system; whatever the record
+// holds, the import either adds one mesh element or adds nothing and says why, and the design saved
+// afterwards loads again as the same design.
 #pragma once
 
+#include <cmath>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 
 #include "import/mesh_import.h"
 #include "standin/design/design.h"
 #include "standin/design/design_loader.h"
+#include "standin/design/design_values.h"
 #include "standin/design/design_writer.h"
 #include "standin/files/file_system.h"
 #include "standin/shell/session.h"
@@ -19,6 +22,21 @@
 
 namespace import_check {
 
+// The units of the model that the record goes into: those a first line
+// "// uorPerMeter NUMBER" names (a comment, so the record reads the same), when the number is
+// one a design can hold (normal, positive, at most its largest geometry value); else 1000, a
+// millimetre a unit.
+inline double unitsOf(std::string_view record) {
+  constexpr std::string_view kPrefix = "// uorPerMeter ";
+  if (record.substr(0, kPrefix.size()) != kPrefix) return 1000;
+  const std::string line(record.substr(kPrefix.size(), record.find('\n') - kPrefix.size()));
+  char* end = nullptr;
+  const double units = std::strtod(line.c_str(), &end);
+  const bool holdable =
+      std::isnormal(units) && units > 0 && units <= host::design_json::kMaxGeometryValue;
+  return end != line.c_str() && holdable ? units : 1000;
+}
+
 // Empty when the record passes; otherwise what went wrong.
 inline std::string importProblem(std::string_view record) {
   host::testing::MemoryFileSystem files;
@@ -26,7 +44,7 @@ inline std::string importProblem(std::string_view record) {
   files.AddDirectory("/designs");
   host::ScopedFileSystem installed(files);
   host::seed::DesignBuilder builder(L"Z:\\designs\\Site.dgn");
-  builder.AddModel("Default");
+  builder.AddModel("Default", unitsOf(record));
   host::seed::ScopedSession session(builder.Release());
 
   const bool imported = importGeometryRecord(L"Z:\\records\\A\\");
