@@ -3,9 +3,12 @@
 #include <json/reader.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
-#include <fstream>
+#include <memory>
 #include <sstream>
+
+#include "standin/files/file_system.h"
 
 namespace gltf {
 
@@ -36,12 +39,23 @@ std::string takeNumbers(const Json::Value& geo, const char* key, const fs::path&
   return {};
 }
 
+// Positions become float32 in the glTF file: a coordinate beyond a float's range would be an
+// infinity there (and bounds of null), which no reader takes. A coordinate within it keeps
+// every value derived from it (metres, the offset from the node's centre) within it too.
 std::string takePositions(const Json::Value& geo, const fs::path& file, ElementRecords* element) {
   if (std::string fault = takeNumbers(geo, "positions", file, &element->positions);
       !fault.empty()) {
     return fault;
   }
   const size_t count = element->positions.size();
+  for (size_t i = 0; i < count; ++i) {
+    if (std::fabs(element->positions[i]) > FLT_MAX) {
+      std::ostringstream message;
+      message << "positions[" << i << "]: " << element->positions[i]
+              << " is beyond the range of a float";
+      return place(file, message.str());
+    }
+  }
   if (count == 0) return place(file, "positions: no points");
   if (count % 3 != 0) {
     return place(file, "positions: " + std::to_string(count) + " numbers, not x, y, z triples");
@@ -90,11 +104,13 @@ std::string takeColor(const Json::Value& geo, const fs::path& file, ElementRecor
 }  // namespace
 
 std::string readJsonFile(const fs::path& file, Json::Value* document) {
-  std::ifstream stream(file, std::ios::binary);
-  if (!stream) return place(file, "can't be opened");
+  std::string text;
+  const host::FileStatus read = host::CurrentFileSystem().ReadFile(file.string(), &text);
+  if (!read.ok()) return place(file, "can't be read (" + read.reason() + ")");
   Json::CharReaderBuilder builder;
+  const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
   std::string errors;
-  if (!Json::parseFromStream(builder, stream, document, &errors)) {
+  if (!reader->parse(text.data(), text.data() + text.size(), document, &errors)) {
     std::replace(errors.begin(), errors.end(), '\n', ' ');
     return place(file, "not JSON: " + errors);
   }

@@ -17,21 +17,27 @@ namespace gltf {
 // One element as the bridge needs it.
 struct ElementRecords {
   std::string code;               // the element code: the node's name
-  std::vector<double> positions;  // x, y, z per point, in millimetres, all finite
+  std::vector<double> positions;  // x, y, z per point, in millimetres, each within float range
   std::vector<uint32_t> indices;  // three per triangle, each naming a point
   std::array<double, 4> color{};  // red, green, blue and opacity, each within 0 to 1
   Json::Value component;          // the component record; null when it can't be read
-  Json::Value attributes;         // the attribute record's class map; null when none
+  Json::Value attributes;         // the attribute record's class map; null when none (an
+                                  // object without classes is kept as such)
 };
 
-// Reads the JSON document in file into *document. Returns an empty text on success, else
-// a message naming the file and what is wrong with it (missing, not JSON, not an object).
+// Reads the JSON document in file into *document, through the host's file seam as the
+// add-in reads its records: only a regular file is read (a pipe or a device is refused at
+// once, without waiting or reading), and none larger than host::kMaxReadBytes. Returns an
+// empty text on success, else a message naming the file and what is wrong with it (can't be
+// read and why, not JSON with the line and column, not an object).
 std::string readJsonFile(const std::filesystem::path& file, Json::Value* document);
 
 // Checks the geometry record `geo` read from file and takes its mesh, colour and code into
 // *element (code falls back to `folderName` when the record has none). Returns an empty text
-// on success, else a message naming the file and the member at fault; *element is then
-// unspecified.
+// on success, else a message naming the file and the member at fault (e.g. "positions[4]")
+// when the record can't become valid glTF: a member missing or of the wrong kind, a number
+// that isn't finite, a coordinate beyond a float's range, an index that names no point.
+// *element is then unspecified.
 std::string takeGeometry(const Json::Value& geo, const std::filesystem::path& file,
                          const std::string& folderName, ElementRecords* element);
 

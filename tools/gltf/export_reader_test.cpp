@@ -45,6 +45,9 @@ TEST(ExportReaderTest, GeometryRecordFaultsNameFileAndMember) {
       {"positions not array", geoText("{}", "[0,1,2]"), "positions: not an array"},
       {"text coordinate", geoText("[0, \"1\", 0]", "[0,0,0]"), "positions[1]: not a finite"},
       {"huge coordinate", geoText("[0, 1e999, 0]", "[0,0,0]"), "'1e999' is not a number"},
+      {"coordinate beyond a float", geoText("[0, 0, 1e300]", "[0,0,0]"),
+       "positions[2]: 1e+300 is beyond the range of a float"},
+      {"largest float coordinate", geoText("[3.4028234663852886e38, 0, -3.4e38]", "[0,0,0]"), ""},
       {"no points", geoText("[]", "[0,1,2]"), "positions: no points"},
       {"half point", geoText("[0, 0, 0, 1]", "[0,0,0]"), "not x, y, z triples"},
       {"no triangles", geoText(kSquare, "[]"), "indices: no triangles"},
@@ -121,7 +124,8 @@ TEST(ExportReaderTest, MissingOrBrokenSideRecordsAreReportedButKeepTheElement) {
   EXPECT_TRUE(element.component.isNull());
   EXPECT_TRUE(element.attributes.isNull());
   ASSERT_EQ(problems.size(), 2u);
-  EXPECT_NE(problems[0].find("component.json: can't be opened"), std::string::npos);
+  EXPECT_NE(problems[0].find("component.json: can't be read (No such file or directory)"),
+            std::string::npos);
   EXPECT_NE(problems[1].find("attr.json: not JSON"), std::string::npos);
 }
 

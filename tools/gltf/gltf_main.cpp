@@ -1,7 +1,8 @@
 // tolvane-gltf FOLDER OUT.glb
 //
 // Turns an export's main output folder (one sub-folder of records per element) into one
-// glTF 2.0 binary. A record that can't be read is named on standard error and skipped.
+// glTF 2.0 binary. A record that can't be read, or can't become valid glTF, is named on
+// standard error with its place and left out; the exit status says so.
 #include <cstring>
 #include <iostream>
 
@@ -12,9 +13,17 @@ namespace {
 const char kHelp[] =
     "usage: tolvane-gltf FOLDER OUT.glb\n"
     "Turns an export's main output folder into one glTF 2.0 binary.\n"
-    "Exit status: 0 every record written; 1 wrong arguments; 2 the folder can't be listed or\n"
-    "holds no usable record (nothing written); 3 the output can't be written; 4 written, but a\n"
-    "record that can't be read was skipped (named on standard error).\n";
+    "Records are read as regular files only (a pipe or a device is refused, not waited on).\n"
+    "Exit status:\n"
+    "  0  every record written\n"
+    "  1  wrong arguments\n"
+    "  2  the folder can't be listed or holds no usable record; nothing is written\n"
+    "  3  the output can't be written; nothing half-written is left, and a file already at\n"
+    "     OUT.glb stays as it was\n"
+    "  4  written, but a record was left out or only partly taken: one that can't be read\n"
+    "     (missing, a pipe or device, too large, not JSON) or can't become valid glTF (a\n"
+    "     number not finite, a coordinate beyond a float's range, an index naming no point);\n"
+    "     each is named on standard error with its file and place\n";
 
 }  // namespace
 

@@ -1,5 +1,6 @@
 // The tool as a person runs it: on the sample's export, and on folders that give nothing.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <tiny_gltf.h>
 
 #include <filesystem>
@@ -76,6 +77,47 @@ TEST(GltfToolTest, NothingToConvertMeansNoFileAndAFailingStatus) {
     EXPECT_EQ(result.exitCode, test.status) << result.err;
     EXPECT_NE(result.err.find(test.message), std::string::npos) << result.err;
     EXPECT_FALSE(fs::exists(out));
+  }
+}
+
+// What the tool can't take is named with its file and place; the status says whether a file
+// was written, and nothing half-written is ever left at the output.
+TEST(GltfToolTest, RecordsItCantTakeAreNamedWithTheirStatus) {
+  const std::string good = R"({ "positions" : [0,0,0, 1,0,0, 0,1,0], "indices" : [0,1,2],
+                                "colors" : [1, 0, 0, 1] })";
+  const std::string huge = R"({ "positions" : [0,1e300,0, 1,0,0, 0,1,0], "indices" : [0,1,2],
+                                "colors" : [1, 0, 0, 1] })";
+  const struct {
+    const char* name;
+    std::string aRecord;  // A/geo.json; empty: a pipe with no writer
+    bool withGoodRecord;  // B/geo.json is a good record
+    int status;
+    std::string message;
+  } cases[] = {
+      {"a pipe alone", "", false, 2, "A/geo.json: can't be read (is a device or pipe"},
+      {"a pipe and a good record", "", true, 4, "A/geo.json: can't be read (is a device or pipe"},
+      {"a coordinate beyond a float alone", huge, false, 2,
+       "A/geo.json: positions[1]: 1e+300 is beyond the range of a float"},
+      {"a coordinate beyond a float and a good record", huge, true, 4,
+       "A/geo.json: positions[1]: 1e+300 is beyond the range of a float"},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.name);
+    TempFolder temp;
+    const fs::path in = fs::path(temp.Path()) / "in";
+    fs::create_directories(in / "A");
+    if (test.aRecord.empty()) {
+      ASSERT_EQ(mkfifo((in / "A" / "geo.json").c_str(), 0600), 0);
+    } else {
+      temp.WriteFile("in/A/geo.json", test.aRecord);
+    }
+    if (test.withGoodRecord) temp.WriteFile("in/B/geo.json", good);
+    const std::string out = temp.Path() + "/out.glb";
+    auto result = RunProcess(TOLVANE_GLTF, {in.string(), out});
+    EXPECT_EQ(result.exitCode, test.status) << result.err;
+    EXPECT_NE(result.err.find(test.message), std::string::npos) << result.err;
+    EXPECT_EQ(fs::exists(out), test.status == 4);
+    EXPECT_FALSE(fs::exists(out + ".part"));
   }
 }
 

@@ -1,10 +1,16 @@
 #include "tools/gltf/gltf_writer.h"
 
+#include <json/reader.h>
+#include <json/writer.h>
+
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <limits>
-#include <system_error>
+#include <memory>
+#include <sstream>
+#include <string_view>
+
+#include "standin/files/file_system.h"
 
 namespace gltf {
 
@@ -62,36 +68,25 @@ std::string validUtf8(const std::string& text) {
   return valid;
 }
 
-tinygltf::Value extrasValue(const Json::Value& value) {
+Json::Value extrasValue(const Json::Value& value) {
   switch (value.type()) {
-    case Json::intValue:
-    case Json::uintValue:
-      if (value.isInt()) return tinygltf::Value(value.asInt());
-      return tinygltf::Value(value.asDouble());
-    case Json::realValue:
-      return tinygltf::Value(value.asDouble());
     case Json::stringValue:
-      return tinygltf::Value(validUtf8(value.asString()));
-    case Json::booleanValue:
-      return tinygltf::Value(value.asBool());
+      return Json::Value(validUtf8(value.asString()));
     case Json::arrayValue: {
-      tinygltf::Value::Array array;
-      for (const Json::Value& entry : value) {
-        if (!entry.isNull()) array.push_back(extrasValue(entry));
-      }
-      return tinygltf::Value(std::move(array));
+      Json::Value array(Json::arrayValue);
+      for (const Json::Value& entry : value) array.append(extrasValue(entry));
+      return array;
     }
     case Json::objectValue: {
-      tinygltf::Value::Object object;
+      Json::Value object(Json::objectValue);
       for (auto it = value.begin(); it != value.end(); ++it) {
-        if (!it->isNull()) object[validUtf8(it.name())] = extrasValue(*it);
+        object[validUtf8(it.name())] = extrasValue(*it);
       }
-      return tinygltf::Value(std::move(object));
+      return object;
     }
-    case Json::nullValue:
-      break;
+    default:
+      return value;
   }
-  return tinygltf::Value();
 }
 
 GlbBuilder::GlbBuilder() {
@@ -103,6 +98,7 @@ GlbBuilder::GlbBuilder() {
   // Column-major: the records' Z axis becomes glTF's Y axis, their Y axis points to -Z.
   root.matrix = {1, 0, 0, 0, 0, 0, -1, 0, 0, 1, 0, 0, 0, 0, 0, 1};
   m_model.nodes.push_back(std::move(root));
+  m_extras.emplace_back();
   tinygltf::Scene scene;
   scene.nodes = {0};
   m_model.scenes.push_back(std::move(scene));
@@ -191,39 +187,112 @@ void GlbBuilder::add(const ElementRecords& element) {
   node.name = m_model.meshes.back().name;
   node.mesh = static_cast<int>(m_model.meshes.size() - 1);
   node.translation = std::move(centre);
-  tinygltf::Value::Object extras;
+  Json::Value extras;
   if (!element.component.isNull()) extras["component"] = extrasValue(element.component);
   if (!element.attributes.isNull()) extras["attributes"] = extrasValue(element.attributes);
-  if (!extras.empty()) node.extras = tinygltf::Value(std::move(extras));
   m_model.nodes.push_back(std::move(node));
+  m_extras.push_back(std::move(extras));
   m_model.nodes[0].children.push_back(static_cast<int>(m_model.nodes.size() - 1));
 }
 
+// tinygltf writes the model's JSON without the buffer's bytes (held apart meanwhile, and put
+// back however the writing ends) and without extras; the extras go in here, as JSON values of
+// their own.
+std::string GlbBuilder::jsonText() {
+  std::string text;
+  {
+    struct HeldApart {
+      std::vector<unsigned char>& data;
+      std::vector<unsigned char> held;
+      explicit HeldApart(std::vector<unsigned char>& bytes) : data(bytes) { held.swap(data); }
+      ~HeldApart() { held.swap(data); }
+    } bytes(m_model.buffers[0].data);
+    std::ostringstream stream;
+    tinygltf::TinyGLTF writer;
+    writer.WriteGltfSceneToStream(&m_model, stream, false, false);
+    text = stream.str();
+  }
+  Json::Value document;
+  Json::CharReaderBuilder readerBuilder;
+  const std::unique_ptr<Json::CharReader> reader(readerBuilder.newCharReader());
+  std::string errors;
+  if (!reader->parse(text.data(), text.data() + text.size(), &document, &errors) ||
+      !document.isObject()) {
+    return std::string();
+  }
+  Json::Value buffer(Json::objectValue);
+  buffer["byteLength"] = Json::UInt64(m_model.buffers[0].data.size());
+  document["buffers"][0] = buffer;
+  for (size_t node = 0; node < m_extras.size(); ++node) {
+    if (!m_extras[node].isNull())
+      document["nodes"][Json::ArrayIndex(node)]["extras"] = m_extras[node];
+  }
+  Json::StreamWriterBuilder writerBuilder;
+  writerBuilder["indentation"] = "";
+  writerBuilder["emitUTF8"] = true;
+  return Json::writeString(writerBuilder, document);
+}
+
+namespace {
+
+void appendWord(std::string* out, uint32_t word) {
+  for (int shift = 0; shift < 32; shift += 8) out->push_back(static_cast<char>(word >> shift));
+}
+
+size_t padded(size_t bytes) { return (bytes + 3) / 4 * 4; }
+
+// Writes the file and renames it over path; removes it on any failure.
+host::FileStatus writeAndRename(host::FileSystem& files, const std::string& partial,
+                                const std::string& path, const std::string& head,
+                                const std::vector<unsigned char>& binary) {
+  std::unique_ptr<host::WritableFile> file;
+  host::FileStatus status = files.NewWritableFile(partial, &file);
+  if (!status.ok()) return status;
+  const std::string_view bytes(reinterpret_cast<const char*>(binary.data()), binary.size());
+  const std::string tail(padded(binary.size()) - binary.size(), '\0');
+  for (std::string_view part : {std::string_view(head), bytes, std::string_view(tail)}) {
+    if (status.ok() && !part.empty()) status = file->Append(part);
+  }
+  if (status.ok()) status = file->Sync();
+  const host::FileStatus closed = file->Close();
+  if (status.ok()) status = closed;
+  if (status.ok()) status = files.RenameFile(partial, path);
+  if (!status.ok()) files.RemoveFile(partial);
+  return status;
+}
+
+}  // namespace
+
+// The binary: a 12-byte header, the JSON chunk (padded with blanks) and the BIN chunk
+// (padded with zeros), each chunk 4-byte aligned and led by its length and type.
 std::string GlbBuilder::write(const fs::path& path) {
   const std::string tooLarge =
       path.string() + ": the model exceeds the 4 GiB of a binary glTF file";
-  if (m_model.buffers[0].data.size() > kMaxFileBytes) return tooLarge;
-  fs::path partial = path;
-  partial += ".part";
-  bool written = false;
-  bool fits = true;
-  {
-    std::ofstream stream(partial, std::ios::binary | std::ios::trunc);
-    if (stream) {
-      tinygltf::TinyGLTF writer;
-      written = writer.WriteGltfSceneToStream(&m_model, stream, false, true);
-      // The writer states the length in 32 bits whatever it is: a longer file is unreadable.
-      fits = static_cast<uint64_t>(stream.tellp()) <= kMaxFileBytes;
-      stream.close();
-      written = written && !stream.fail();
-    }
+  const std::vector<unsigned char>& binary = m_model.buffers[0].data;
+  if (binary.size() > kMaxFileBytes) return tooLarge;
+  std::string json = jsonText();
+  if (json.empty()) return path.string() + ": can't be written (the model's JSON can't be formed)";
+  json.resize(padded(json.size()), ' ');
+  const uint64_t binChunk = binary.empty() ? 0 : 8 + padded(binary.size());
+  const uint64_t total = 12 + 8 + uint64_t{json.size()} + binChunk;
+  if (total > kMaxFileBytes) return tooLarge;
+
+  std::string head;
+  head.reserve(28 + json.size());
+  head += "glTF";
+  appendWord(&head, 2);
+  appendWord(&head, static_cast<uint32_t>(total));
+  appendWord(&head, static_cast<uint32_t>(json.size()));
+  head += "JSON";
+  head += json;
+  if (!binary.empty()) {
+    appendWord(&head, static_cast<uint32_t>(padded(binary.size())));
+    head.append("BIN\0", 4);
   }
-  std::error_code error;
-  if (written && fits) fs::rename(partial, path, error);
-  if (!written || !fits || error) {
-    fs::remove(partial, error);
-    return fits ? path.string() + ": can't be written" : tooLarge;
-  }
+  std::string partial = path.string() + ".part";
+  const host::FileStatus status =
+      writeAndRename(host::CurrentFileSystem(), partial, path.string(), head, binary);
+  if (!status.ok()) return path.string() + ": can't be written (" + status.message() + ")";
   return {};
 }
 

@@ -6,12 +6,14 @@
 // records' Z-up into glTF's Y-up.
 #pragma once
 
+#include <json/value.h>
 #include <tiny_gltf.h>
 
 #include <filesystem>
 #include <map>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "tools/gltf/export_reader.h"
 
@@ -21,10 +23,10 @@ namespace gltf {
 // locale text, and a glTF file holds UTF-8 only.
 std::string validUtf8(const std::string& text);
 
-// The JSON value as a glTF extras value: strings and keys made valid UTF-8, integers that
-// fit 32 bits as integers, other numbers as reals. Null values are left out of objects and
-// arrays (glTF extras have no null).
-tinygltf::Value extrasValue(const Json::Value& value);
+// The JSON value as a glTF extras value: the same value, with every string and key made valid
+// UTF-8. Nulls, empty objects and empty arrays stay as they are, which tinygltf's own values
+// can't hold; so the builder writes the extras itself.
+Json::Value extrasValue(const Json::Value& value);
 
 // Gathers elements one at a time into a model held in memory.
 class GlbBuilder {
@@ -37,11 +39,20 @@ class GlbBuilder {
   // The number of elements added.
   size_t elementCount() const { return m_model.meshes.size(); }
 
-  // The model as it stands, for inspection.
+  // The model as it stands, for inspection; the nodes' extras are held apart (extras()).
   const tinygltf::Model& model() const { return m_model; }
 
-  // Writes the binary to path, through a temporary file beside it so that a failure leaves
-  // no file behind. Returns an empty text on success, else a message naming the file.
+  // The extras of node `node`: null when it has none.
+  const Json::Value& extras(size_t node) const { return m_extras.at(node); }
+
+  // The glTF JSON of the model, extras included, as the binary's JSON chunk holds it; empty
+  // in the unexpected case that tinygltf's text of the model isn't a JSON object.
+  std::string jsonText();
+
+  // Writes the binary to path through the host's file seam, by way of a temporary file
+  // beside it that is synced and then renamed over path, so that a failure leaves neither a
+  // half-written file nor the temporary one. Returns an empty text on success, else a
+  // message naming the file.
   std::string write(const std::filesystem::path& path);
 
  private:
@@ -49,14 +60,18 @@ class GlbBuilder {
   int appendView(const void* data, size_t bytes, int target);
 
   tinygltf::Model m_model;
+  std::vector<Json::Value> m_extras;                 // by node index; null: none
   std::map<std::array<double, 4>, int> m_materials;  // colour -> material index
 };
 
 // Reads every element folder of folder and writes the binary to out. Problems with single
-// records go to problems, one line each. Returns 0 when every record went in; 2 when the
-// folder can't be listed or holds no usable record (no file is then written); 3 when the file
-// can't be written; 4 when the file is written but a record was skipped. A message for a
-// non-zero status goes to problems too.
+// records go to problems, one line each, naming the file and the place. Returns 0 when every
+// record went in; 2 when the folder can't be listed or holds no usable record (no file is then
+// written); 3 when the file can't be written (nothing is left at out); 4 when the file is
+// written but a record was left out or only partly taken: one that can't be read (missing, a
+// pipe or device, too large, not JSON) or can't become valid glTF (a number not finite, a
+// coordinate beyond a float's range, an index naming no point). A message for a non-zero
+// status goes to problems too.
 int convertExport(const std::filesystem::path& folder, const std::filesystem::path& out,
                   std::ostream& problems);
 

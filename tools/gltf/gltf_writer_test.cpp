@@ -2,13 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <json/reader.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "standin/files/file_system.h"
+#include "testing/fault_file_system.h"
 #include "testing/test_support.h"
 
 namespace {
@@ -46,26 +53,60 @@ TEST(GltfWriterTest, ValidUtf8OutputIsAFixedPoint) {
   }
 }
 
-TEST(GltfWriterTest, ExtrasKeepTheRecordsShapeWithoutNulls) {
-  Json::Value record;
-  record["ElementID"] = "18446744073709551615";
-  record["matrix"].append(1);
-  record["matrix"].append(Json::Value());
-  record["big"] = Json::UInt64(1) << 40;
-  record["real"] = 0.5;
-  record["flag"] = true;
-  record["gone"] = Json::Value();
-  record["T\xFCr"] = "\xFC";
-  const tinygltf::Value value = gltf::extrasValue(record);
-  ASSERT_TRUE(value.IsObject());
-  EXPECT_EQ(value.Get("ElementID").Get<std::string>(), "18446744073709551615");
-  EXPECT_EQ(value.Get("matrix").ArrayLen(), 1u);
-  EXPECT_EQ(value.Get("matrix").Get(0).Get<int>(), 1);
-  EXPECT_EQ(value.Get("big").Get<double>(), 1099511627776.0);
-  EXPECT_EQ(value.Get("real").Get<double>(), 0.5);
-  EXPECT_TRUE(value.Get("flag").Get<bool>());
-  EXPECT_FALSE(value.Has("gone"));
-  EXPECT_EQ(value.Get("T\xEF\xBF\xBDr").Get<std::string>(), "\xEF\xBF\xBD");
+// The JSON chunk of a binary glTF file, checked against the header's lengths.
+Json::Value glbJson(const fs::path& file) {
+  std::ifstream stream(file, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(stream)),
+                          std::istreambuf_iterator<char>());
+  auto word = [&](size_t at) {
+    uint32_t value = 0;
+    for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes.at(at + i));
+    return value;
+  };
+  EXPECT_EQ(bytes.substr(0, 4), "glTF");
+  EXPECT_EQ(word(4), 2u);
+  EXPECT_EQ(word(8), bytes.size());
+  EXPECT_EQ(bytes.substr(16, 4), "JSON");
+  const uint32_t length = word(12);
+  EXPECT_EQ(length % 4, 0u);
+  Json::Value document;
+  std::istringstream json(bytes.substr(20, length));
+  std::string errors;
+  EXPECT_TRUE(Json::parseFromStream(Json::CharReaderBuilder(), json, &document, &errors)) << errors;
+  return document;
+}
+
+// Every class of the attribute record reaches the extras with its value, whatever the value:
+// null, {} and [] included, at the top and deeper down; strings and keys are made UTF-8.
+TEST(GltfWriterTest, ExtrasHoldEveryClassWithItsValue) {
+  Json::Value attributes;
+  Json::Reader().parse(R"({ "Null" : null, "Empty" : {}, "List" : [], "Door" : { "Width" : "900",
+      "Gone" : null, "Nested" : { "E" : {}, "L" : [null, [], {}] } }, "Int" : -7,
+      "Big" : 18446744073709551615, "Real" : 0.1, "Flag" : false })",
+                       attributes);
+  attributes["T\xFCr"] = "\xFC";
+  Json::Value expected = attributes;
+  expected.removeMember("T\xFCr");
+  expected["T\xEF\xBF\xBDr"] = "\xEF\xBF\xBD";
+  EXPECT_EQ(gltf::extrasValue(attributes), expected);
+
+  gltf::GlbBuilder builder;
+  gltf::ElementRecords element;
+  element.positions = {0, 0, 0, 1, 0, 0, 0, 1, 0};
+  element.indices = {0, 1, 2};
+  element.attributes = attributes;
+  builder.add(element);
+  element.attributes = Json::Value(Json::objectValue);  // a record without classes
+  builder.add(element);
+  TempFolder temp;
+  const fs::path file = fs::path(temp.Path()) / "out.glb";
+  ASSERT_EQ(builder.write(file), "");
+  const Json::Value document = glbJson(file);
+  EXPECT_EQ(document["nodes"][1]["extras"]["attributes"], expected);
+  EXPECT_EQ(document["nodes"][2]["extras"]["attributes"], Json::Value(Json::objectValue));
+  EXPECT_FALSE(document["nodes"][0].isMember("extras"));
+  EXPECT_EQ(document["buffers"][0]["byteLength"].asUInt64(),
+            builder.model().buffers[0].data.size());
 }
 
 // Random elements far from the origin: written, read back with the library's own reader,
@@ -186,6 +227,20 @@ TEST(GltfWriterTest, ConvertExportStatusesAndMessages) {
         {"B/attr.json", "{}"}},
        4,
        {"A/geo.json: no \"positions\" member"}},
+      {"only a coordinate beyond a float",
+       {{"A/geo.json", R"({ "positions" : [0,1e300,0, 1,0,0, 0,1,0], "indices" : [0,1,2],
+                            "colors" : [1, 0, 0, 1] })"}},
+       2,
+       {"A/geo.json: positions[1]: 1e+300 is beyond the range of a float",
+        "no element record could be read"}},
+      {"a coordinate beyond a float, one good",
+       {{"A/geo.json", R"({ "positions" : [0,0,0, 1,0,0, 0,1,-3.5e38], "indices" : [0,1,2],
+                            "colors" : [1, 0, 0, 1] })"},
+        {"B/geo.json", good},
+        {"B/component.json", "{}"},
+        {"B/attr.json", "{}"}},
+       4,
+       {"A/geo.json: positions[8]: -3.5e+38 is beyond the range of a float"}},
       {"every record good",
        {{"B/geo.json", good}, {"B/component.json", "{}"}, {"B/attr.json", "{}"}},
        0,
@@ -206,6 +261,56 @@ TEST(GltfWriterTest, ConvertExportStatusesAndMessages) {
       EXPECT_NE(from, std::string::npos) << message << " in " << said;
     }
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), test.messages.size()) << said;
+  }
+}
+
+// A record that is a pipe (with no writer) or a device is refused at once: nothing waits for a
+// writer, and nothing reads the endless zeros of /dev/zero.
+TEST(GltfWriterTest, PipesAndDevicesAreRefusedWithoutWaitingOrReading) {
+  TempFolder temp;
+  const fs::path in = fs::path(temp.Path()) / "in";
+  temp.WriteFile("in/B/geo.json", R"({ "positions" : [0,0,0, 1,0,0, 0,1,0], "indices" : [0,1,2],
+                                       "colors" : [1, 0, 0, 1] })");
+  temp.WriteFile("in/B/component.json", "{}");
+  fs::create_directories(in / "A");
+  fs::create_directories(in / "C");
+  ASSERT_EQ(mkfifo((in / "A" / "geo.json").c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo((in / "B" / "attr.json").c_str(), 0600), 0);
+  fs::create_symlink("/dev/zero", in / "C" / "geo.json");
+  const fs::path out = fs::path(temp.Path()) / "out.glb";
+  std::ostringstream problems;
+  EXPECT_EQ(gltf::convertExport(in, out, problems), 4);
+  EXPECT_TRUE(fs::exists(out));
+  const std::string notRegular = ": can't be read (is a device or pipe, not a regular file)\n";
+  EXPECT_EQ(problems.str(), (in / "A" / "geo.json").string() + notRegular +
+                                (in / "B" / "attr.json").string() + notRegular +
+                                (in / "C" / "geo.json").string() + notRegular);
+}
+
+// However the writing fails, nothing half-written is at the output path: a file that was there
+// before is left as it was, and no temporary file remains.
+TEST(GltfWriterTest, AWriteThatFailsAnywhereLeavesTheOutputAsItWas) {
+  TempFolder temp;
+  temp.WriteFile("in/A/geo.json", R"({ "positions" : [0,0,0, 1,0,0, 0,1,0], "indices" : [0,1,2],
+                                       "colors" : [1, 0, 0, 1] })");
+  const std::string out = temp.WriteFile("out.glb", "the file before");
+  using host::testing::FileOp;
+  for (FileOp op :
+       {FileOp::NewWritableFile, FileOp::Append, FileOp::Sync, FileOp::Close, FileOp::RenameFile}) {
+    SCOPED_TRACE(host::testing::FileOpName(op));
+    host::testing::FaultInjectingFileSystem failing;
+    failing.FailOp(op, "out.glb");
+    std::ostringstream problems;
+    {
+      host::ScopedFileSystem installed(failing);
+      EXPECT_EQ(gltf::convertExport(fs::path(temp.Path()) / "in", out, problems), 3);
+    }
+    EXPECT_EQ(failing.FaultsInjected(), 1u);
+    EXPECT_NE(problems.str().find("out.glb: can't be written"), std::string::npos)
+        << problems.str();
+    std::ifstream stream(out, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(stream), {}), "the file before");
+    EXPECT_FALSE(fs::exists(out + ".part"));
   }
 }
 

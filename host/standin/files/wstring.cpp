@@ -13,7 +13,13 @@ namespace {
 bool equalIgnoringCase(wchar_t a, wchar_t b) { return std::towlower(a) == std::towlower(b); }
 
 // Appends the locale bytes of one wide character, or '?' when the locale can't encode it.
+// No encoding holds a character beyond U+10FFFF, though the C library's UTF-8 writes one as
+// bytes that no UTF-8 reader takes.
 void appendLocaleChar(std::string& out, wchar_t c, std::mbstate_t& state) {
+  if (static_cast<uint32_t>(c) > 0x10FFFF) {
+    out.push_back('?');
+    return;
+  }
   char bytes[MB_LEN_MAX];
   size_t n = std::wcrtomb(bytes, c, &state);
   if (n == static_cast<size_t>(-1)) {

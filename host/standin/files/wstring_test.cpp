@@ -65,12 +65,32 @@ TEST(LocaleTextTest, LongTextIsKeptWholeInTheStringForm) {
   EXPECT_EQ(narrow.size(), 600u);
 }
 
+// Both the string and the buffer form. Beyond U+10FFFF no locale has a character, though the
+// C library's UTF-8 writes bytes for one (found by the key-in and message fuzz target).
 TEST(LocaleTextTest, CharactersTheLocaleCantEncodeBecomeQuestionMarks) {
-  ScopedCtype c("C");
-  ASSERT_TRUE(c.ok());
-  AString narrow;
-  BeStringUtilities::WCharToCurrentLocaleChar(narrow, L"T\u00fcr \U0001F600!");
-  EXPECT_EQ(narrow, "T?r ?!");
+  const std::wstring beyond = {
+      L'<', static_cast<wchar_t>(0x110000), L'|', static_cast<wchar_t>(0x7FFFFFFF),
+      L'|', static_cast<wchar_t>(-1),       L'>'};
+  const struct {
+    const char* locale;
+    std::wstring wide;
+    std::string narrow;
+  } cases[] = {
+      {"C", L"T\u00fcr \U0001F600!", "T?r ?!"},
+      {"C.UTF-8", L"T\u00fcr \U0001F600!", "T\xC3\xBCr \xF0\x9F\x98\x80!"},
+      {"C", beyond, "<?|?|?>"},
+      {"C.UTF-8", beyond, "<?|?|?>"},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.locale);
+    ScopedCtype ctype(test.locale);
+    ASSERT_TRUE(ctype.ok());
+    AString narrow;
+    EXPECT_EQ(BeStringUtilities::WCharToCurrentLocaleChar(narrow, test.wide.c_str()), test.narrow);
+    char buffer[64];
+    BeStringUtilities::WCharToCurrentLocaleChar(buffer, test.wide.c_str(), sizeof buffer);
+    EXPECT_EQ(std::string(buffer), test.narrow);
+  }
 }
 
 // Random texts of ASCII runs of any length and characters of two, three and four bytes come
