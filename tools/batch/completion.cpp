@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
-#include <ctime>
+#include <cstdio>
 #include <fstream>
 #include <memory>
 
@@ -34,16 +34,17 @@ Json::Value lines(const std::vector<std::string>& texts) {
   return array;
 }
 
+// The time now in UTC as ISO 8601 text, from the calendar of <chrono> alone.
 std::string utcNow() {
-  const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-  std::tm parts{};
-#ifdef _WIN32
-  gmtime_s(&parts, &now);
-#else
-  gmtime_r(&now, &parts);
-#endif
+  using namespace std::chrono;
+  const auto now = floor<seconds>(system_clock::now());
+  const auto day = floor<days>(now);
+  const year_month_day date(day);
+  const hh_mm_ss time(now - day);
   char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
+  std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02ld:%02ld:%02lldZ", int(date.year()),
+                unsigned(date.month()), unsigned(date.day()), long(time.hours().count()),
+                long(time.minutes().count()), static_cast<long long>(time.seconds().count()));
   return text;
 }
 
