@@ -2,7 +2,7 @@
 #include "app/adapters/standin_output_lock.h"
 #include "app/adapters/standin_progress.h"
 #include "app/command_table.h"
-#include "app/symbols.h"
+#include "app/platform/symbols.h"
 #include "host/mdl.h"
 
 // Called once by the host when it loads the application. Hands the host the command number

@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "app/symbols.h"
+#include "app/platform/symbols.h"
 
 // The most characters a message can have; a longer one is cut to fit (never inside a
 // multibyte character).
