@@ -390,7 +390,8 @@ class RecordingFileSystem : public host::FileSystemWrapper {
   host::FileStatus NewWritableFile(const std::string& path,
                                    std::unique_ptr<host::WritableFile>* file) override {
     fs::path written(path);
-    if (written.filename() == "geo.json") folders.push_back(written.parent_path().filename().string());
+    if (written.filename() == "geo.json")
+      folders.push_back(written.parent_path().filename().string());
     return FileSystemWrapper::NewWritableFile(path, file);
   }
   std::vector<std::string> folders;

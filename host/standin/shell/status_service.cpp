@@ -1,6 +1,5 @@
 #include "standin/shell/status_service.h"
 
-
 #include <chrono>
 #include <cstdio>
 #include <optional>
