@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/platform/symbols.h"
 #include "host/ec_instances.h"
 #include "records/base.h"
 #include "records/output_folders.h"
@@ -63,7 +64,7 @@ struct AttributeTexts {
   }
 };
 
-[[gnu::noinline]] AttributeTexts& attributeTexts() {
+TOLVANE_NOINLINE AttributeTexts& attributeTexts() {
   thread_local AttributeTexts texts;
   return texts;
 }

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "app/platform/symbols.h"
+
 namespace {
 
 char lowerHexDigit(unsigned digit) { return "0123456789abcdef"[digit & 0xF]; }
@@ -80,8 +82,7 @@ char* escaped(char* at, std::string_view text, bool& ended) {
 // Writes what text holds inside a string at at (room for 6 * its size bytes, or its size
 // when quoted) and returns the end: a quoted text less its two quotes, any other text escaped,
 // up to its first zero byte, which sets ended.
-[[gnu::always_inline]] inline char* putInside(char* at, const RecordTextWriter::Text& text,
-                                              bool& ended) {
+TOLVANE_ALWAYS_INLINE char* putInside(char* at, const RecordTextWriter::Text& text, bool& ended) {
   const std::string_view bytes = text.text();
   if (!text.quoted()) return escaped(at, bytes, ended);
   const std::string_view inside = bytes.substr(1, bytes.size() - 2);

@@ -22,3 +22,17 @@
 #else
 #define TOLVANE_PRINTF_FORMAT(formatIndex, firstArgument)
 #endif
+
+// Asks the compiler to keep a function out of line (a thread_local's one lookup, made once
+// per call rather than inlined at every use) or to put it inline (a step of a hot loop), where
+// the compiler takes such a request; elsewhere the compiler decides.
+#if defined(__GNUC__)
+#define TOLVANE_NOINLINE __attribute__((noinline))
+#define TOLVANE_ALWAYS_INLINE __attribute__((always_inline)) inline
+#elif defined(_MSC_VER)
+#define TOLVANE_NOINLINE __declspec(noinline)
+#define TOLVANE_ALWAYS_INLINE __forceinline
+#else
+#define TOLVANE_NOINLINE
+#define TOLVANE_ALWAYS_INLINE inline
+#endif
