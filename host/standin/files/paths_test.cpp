@@ -10,10 +10,16 @@
 #include <vector>
 
 #include "host/wstring.h"
-
+#include "standin/files/system.h"
 #include "testing/seed.h"
 
 namespace {
+
+// The local form of a path on drive Z, given as its POSIX form: drive Z is the local root
+// where local paths have no drives, and the local drive Z where they have (on Windows).
+std::string onZ(const std::string& posix) {
+  return host::kLocalPathsHaveDrives ? "Z:" + posix : posix;
+}
 
 TEST(PathsTest, WindowsPathsMapToLocalFolders) {
   host::seed::ScopedDriveC driveC;
@@ -27,10 +33,9 @@ TEST(PathsTest, WindowsPathsMapToLocalFolders) {
       {L"c:\\Temp\\.\\a\\..\\Site", c + "/Temp/Site"},
       {L"C:\\..\\..\\etc", c + "/etc"},  // never above the drive's root
       {L"C:\\", c},
-      {L"Z:\\home\\ann\\Site.dgn", "/home/ann/Site.dgn"},
-      {L"Z:\\..\\x", "/x"},
-      {L"z:\\x", "/x"},
-      {L"/home/ann/Site.dgn", "/home/ann/Site.dgn"},
+      {L"Z:\\home\\ann\\Site.dgn", onZ("/home/ann/Site.dgn")},
+      {L"Z:\\..\\x", onZ("/x")},
+      {L"z:\\x", onZ("/x")},
       {L"C:/Temp/Site", c + "/Temp/Site"},
       {L"C:\\Temp\\\u00dcber", c + "/Temp/\xc3\x9c"
                                    "ber"},
@@ -42,9 +47,16 @@ TEST(PathsTest, WindowsPathsMapToLocalFolders) {
   }
 }
 
+// Where local paths have drives, every drive but C is its own local drive.
 TEST(PathsTest, OtherDrivesAndEmptyPathsAreUnmapped) {
   std::string local = "untouched";
-  EXPECT_FALSE(host::ToLocalPath(L"D:\\Projects\\Site.dgn", &local));
+  if (host::kLocalPathsHaveDrives) {
+    EXPECT_TRUE(host::ToLocalPath(L"D:\\Projects\\Site.dgn", &local));
+    EXPECT_EQ(local, "D:/Projects/Site.dgn");
+    local = "untouched";
+  } else {
+    EXPECT_FALSE(host::ToLocalPath(L"D:\\Projects\\Site.dgn", &local));
+  }
   EXPECT_FALSE(host::ToLocalPath(L"", &local));
   EXPECT_EQ(local, "untouched");
 }
@@ -76,10 +88,10 @@ TEST(PathsTest, MapsAsTheResolvedComponentsOfThePath) {
     for (int n = static_cast<int>(random() % 9); n > 0; --n)
       rest += pieces[random() % std::size(pieces)];
     const bool onC = random() % 2 == 0;
-    std::string expected = onC ? driveC.LocalFolder() : "";
+    std::string expected = onC ? driveC.LocalFolder() : onZ("");
     for (const std::wstring& part : host::ResolvePathComponents(rest))
       expected += "/" + BeStringUtilities::WCharToUtf8(part.c_str());
-    if (expected.empty()) expected = "/";
+    if (expected.empty()) expected = "/";  // the root; on Windows "Z:" names it
     std::string local;
     ASSERT_TRUE(host::ToLocalPath((onC ? L"C:" : L"Z:") + rest, &local));
     ASSERT_EQ(local, expected) << i;
@@ -128,11 +140,11 @@ TEST(PathsTest, LongPathsMapAsTheirComponentsAndNamesAreJudgedByTheirCharacters)
     const bool onC = random() % 2 == 0;
     const std::string narrow = (onC ? "C:" : "Z:") + rest;
     const std::wstring wide(narrow.begin(), narrow.end());
-    std::string expected = onC ? driveC.LocalFolder() : "";
+    std::string expected = onC ? driveC.LocalFolder() : onZ("");
     for (const std::wstring& part :
          host::ResolvePathComponents(std::wstring(rest.begin(), rest.end())))
       expected += "/" + std::string(part.begin(), part.end());
-    if (expected.empty()) expected = "/";
+    if (expected.empty()) expected = "/";  // the root; on Windows "Z:" names it
     std::string fromNarrow, fromWide;
     ASSERT_TRUE(host::AsciiToLocalPath(narrow, &fromNarrow)) << narrow;
     ASSERT_TRUE(host::ToLocalPath(wide, &fromWide)) << narrow;
@@ -156,10 +168,14 @@ struct AloneMapping {
 };
 AloneMapping mapAlone(const std::wstring& path, const std::string& driveC) {
   const wchar_t drive = path.size() >= 2 && path[1] == L':' ? path[0] & ~0x20 : 0;
-  AloneMapping alone{drive == L'C' || drive == L'Z', drive == L'C' ? driveC : "", false};
+  const bool ownDrive = host::kLocalPathsHaveDrives && drive != L'C' && drive != 0;
+  const std::string root = drive == L'C' ? driveC
+                           : ownDrive    ? std::string{static_cast<char>(path[0]), ':'}
+                                         : "";
+  AloneMapping alone{drive == L'C' || drive == L'Z' || ownDrive, root, false};
   for (const std::wstring& part : host::ResolvePathComponents(path.substr(2)))
     alone.local += "/" + BeStringUtilities::WCharToUtf8(part.c_str());
-  if (alone.local.empty()) alone.local = "/";
+  if (alone.local.empty()) alone.local = "/";  // the root; on Windows "Z:" names it
   for (size_t k = host::LastComponentStart(path); k < path.size(); ++k)
     alone.refused |= host::IsRefusedNameChar(path[k]);
   return alone;

@@ -29,6 +29,7 @@ std::wstring LongPath(const std::string& localPath) {
   std::wstring wide = Utf8ToWide(localPath);
   for (wchar_t& c : wide)
     if (c == L'/') c = L'\\';
+  if (wide.size() == 2 && wide[1] == L':') wide += L'\\';  // "Z:" is the drive's root
   if (wide.starts_with(L"\\\\?\\")) return wide;
   if (wide.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + wide.substr(2);
   const bool absolute = wide.size() >= 3 && wide[1] == L':' && wide[2] == L'\\';
