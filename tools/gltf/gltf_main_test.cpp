@@ -1,6 +1,8 @@
 // The tool as a person runs it: on the sample's export, and on folders that give nothing.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 #include <tiny_gltf.h>
 
 #include <filesystem>
@@ -107,7 +109,11 @@ TEST(GltfToolTest, RecordsItCantTakeAreNamedWithTheirStatus) {
     const fs::path in = fs::path(temp.Path()) / "in";
     fs::create_directories(in / "A");
     if (test.aRecord.empty()) {
+#ifdef _WIN32
+      continue;  // no FIFOs on Windows
+#else
       ASSERT_EQ(mkfifo((in / "A" / "geo.json").c_str(), 0600), 0);
+#endif
     } else {
       temp.WriteFile("in/A/geo.json", test.aRecord);
     }
