@@ -5,7 +5,6 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 #include <set>
 #include <sstream>
 #include <unordered_set>
@@ -480,15 +479,6 @@ bool parseJson(const std::string& text, Json::Value* root, std::string* message)
   return false;
 }
 
-std::string absoluteNormal(const std::string& localPath) {
-  std::error_code error;
-  std::filesystem::path path = std::filesystem::absolute(localPath, error);
-  if (error) path = localPath;
-  std::string normal = path.lexically_normal().string();
-  while (normal.size() > 1 && normal.back() == '/') normal.pop_back();
-  return normal;
-}
-
 }  // namespace
 
 std::unique_ptr<DesignFile> ParseDesign(const std::string& text, const std::string& fileLabel,
@@ -525,7 +515,7 @@ std::unique_ptr<DesignFile> LoadDesignFile(const std::string& localPath, std::st
   }
   auto design = ParseDesign(text, localPath, error);
   if (!design) return nullptr;
-  design->localPath = absoluteNormal(localPath);
+  design->localPath = AbsoluteLocalPath(localPath);
   design->windowsPath = ToWindowsPath(design->localPath);
   return design;
 }

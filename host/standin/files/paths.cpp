@@ -83,22 +83,29 @@ void SetDriveCFolder(const std::string& localFolder) {
   ++g_driveCGeneration;
 }
 
+std::string AbsoluteLocalPath(const std::string& localPath) {
+  std::error_code error;
+  std::string normal;
+  if (kLocalPathsHaveDrives) {  // as UTF-8, never in the system's narrow code page
+    const std::filesystem::path given(std::u8string(localPath.begin(), localPath.end()));
+    const std::filesystem::path path = std::filesystem::absolute(given, error);
+    const std::u8string text = (error ? given : path).lexically_normal().generic_u8string();
+    normal.assign(text.begin(), text.end());
+  } else {  // the bytes as they are
+    const std::filesystem::path path = std::filesystem::absolute(localPath, error);
+    normal = (error ? std::filesystem::path(localPath) : path).lexically_normal().string();
+  }
+  while (normal.size() > localRootLength(normal) + 1 && normal.back() == '/') normal.pop_back();
+  return normal;
+}
+
 // Resolved once: every Windows path on drive C passes through here, and the export turns
 // several paths per element. Until the folder could be created it is resolved anew on each
 // call, so that a later call can still succeed.
 const std::string& DriveCFolder() {
   if (!g_driveCResolved.empty()) return g_driveCResolved;
   static std::string unresolved;
-  std::string folder = g_driveC.empty() ? defaultDriveC() : g_driveC;
-  // As UTF-8 on Windows and as its bytes elsewhere, never in the system's narrow code page.
-  const std::filesystem::path given(std::u8string(folder.begin(), folder.end()));
-  std::error_code error;
-  std::filesystem::path path = std::filesystem::absolute(given, error);
-  if (!error) {
-    const std::u8string normal = path.lexically_normal().generic_u8string();
-    folder.assign(normal.begin(), normal.end());
-  }
-  while (folder.size() > localRootLength(folder) + 1 && folder.back() == '/') folder.pop_back();
+  const std::string folder = AbsoluteLocalPath(g_driveC.empty() ? defaultDriveC() : g_driveC);
   if (CreateDirectories(CurrentFileSystem(), folder).ok()) {
     g_driveCResolved = folder;
     return g_driveCResolved;

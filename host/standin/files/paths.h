@@ -31,6 +31,11 @@ void SetDriveCFolder(const std::string& localFolder);
 // stays valid until the next call of DriveCFolder or SetDriveCFolder.
 const std::string& DriveCFolder();
 
+// The absolute, lexically normal form of a local path ("." and ".." resolved by their text),
+// without trailing separators but the root's; "/" between components on every platform, and
+// UTF-8 (never the system's narrow code page) where local paths have drives.
+std::string AbsoluteLocalPath(const std::string& localPath);
+
 // Turns a path in any accepted form (a Windows path with a drive, an absolute local path, or
 // a path relative to the working folder) into its local path. "." and ".." are resolved by
 // their text and never climb above the drive's root. Both "\" and "/" separate components
