@@ -153,12 +153,18 @@ size_t writeUtf8(std::string& out, size_t at, std::wstring_view text, size_t fro
       out[at++] = static_cast<char>(c);
       continue;
     }
-    if (isEscapedByte(c)) {  // a byte of a local name that isn't UTF-8, given back
+    // A byte of a local name that isn't UTF-8, given back; where wchar_t is 16 bits these are
+    // low surrogates, and local names come from the system as wide text anyway.
+    if (sizeof(wchar_t) == 4 && isEscapedByte(c)) {
       if (at + 1 + (text.size() - i) > out.size()) out.resize(at + 1 + (text.size() - i));
       out[at++] = static_cast<char>(c - 0xDC00);
       continue;
     }
-    const wchar_t single[2] = {c, L'\0'};
+    // A surrogate pair is one character, converted whole.
+    const bool pair = sizeof(wchar_t) == 2 && c >= 0xD800 && c <= 0xDBFF && i + 1 < to &&
+                      text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+    const wchar_t single[3] = {c, pair ? static_cast<wchar_t>(text[i + 1]) : L'\0', L'\0'};
+    if (pair) ++i;
     const std::string bytes = BeStringUtilities::WCharToUtf8(single);
     const size_t needed = at + bytes.size() + (text.size() - i);
     if (needed > out.size()) out.resize(needed);
