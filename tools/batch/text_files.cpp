@@ -7,45 +7,15 @@
 #include <sstream>
 #include <thread>
 
+#include "tools/utf8_sequence.h"
+
 namespace batch {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-// The length of the well-formed UTF-8 sequence at text[i], or 0 when there is none.
-size_t sequenceLength(std::string_view text, size_t i) {
-  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char lead = byte(i);
-  if (lead < 0x80) return 1;
-  size_t length = 0;
-  unsigned char low = 0x80, high = 0xBF;  // the second byte's range
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;   // overlong
-    if (lead == 0xED) high = 0x9F;  // surrogates
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;   // overlong
-    if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
-  } else {
-    return 0;
-  }
-  if (i + length > text.size()) return 0;
-  if (byte(i + 1) < low || byte(i + 1) > high) return 0;
-  for (size_t k = 2; k < length; ++k) {
-    if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
-  }
-  return length;
-}
-
-}  // namespace
-
 bool IsValidUtf8(std::string_view text) {
   for (size_t i = 0; i < text.size();) {
-    size_t length = sequenceLength(text, i);
+    size_t length = tools::Utf8SequenceLength(text, i);
     if (length == 0) return false;
     i += length;
   }
@@ -55,7 +25,7 @@ bool IsValidUtf8(std::string_view text) {
 std::string Printable(std::string_view text) {
   std::string shown;
   for (size_t i = 0; i < text.size();) {
-    size_t length = sequenceLength(text, i);
+    size_t length = tools::Utf8SequenceLength(text, i);
     if (length == 0) {
       char escape[5];
       std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned char>(text[i]));

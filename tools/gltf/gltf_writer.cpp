@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "standin/files/file_system.h"
+#include "tools/utf8_sequence.h"
 
 namespace gltf {
 
@@ -21,34 +22,6 @@ namespace {
 // A binary glTF file states its length in 32 bits.
 constexpr size_t kMaxFileBytes = 0xFFFFFFFF;
 
-// The length of the well-formed UTF-8 sequence that starts at text[i], or 0 when none does.
-size_t sequenceLength(const std::string& text, size_t i) {
-  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char lead = byte(i);
-  if (lead < 0x80) return 1;
-  size_t length = 0;
-  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;  // no surrogates
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;  // nothing beyond U+10FFFF
-  } else {
-    return 0;
-  }
-  if (i + length > text.size()) return 0;
-  if (byte(i + 1) < low || byte(i + 1) > high) return 0;
-  for (size_t k = 2; k < length; ++k) {
-    if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
-  }
-  return length;
-}
-
 void pad(std::vector<unsigned char>* data) { data->resize((data->size() + 3) / 4 * 4, 0); }
 
 }  // namespace
@@ -57,7 +30,7 @@ std::string validUtf8(const std::string& text) {
   std::string valid;
   valid.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
-    if (const size_t length = sequenceLength(text, i); length != 0) {
+    if (const size_t length = tools::Utf8SequenceLength(text, i); length != 0) {
       valid.append(text, i, length);
       i += length;
     } else {
