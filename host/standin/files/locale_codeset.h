@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include <cwchar>
+#include <string_view>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -59,6 +60,28 @@ inline size_t CopyAsciiRun(const wchar_t* text, size_t size, char* out) {
 #endif
   for (; i < size && text[i] >= 0 && text[i] < 0x80; ++i) out[i] = static_cast<char>(text[i]);
   return i;
+}
+
+// The length of the well-formed UTF-8 sequence at the start of bytes, and its code point;
+// 0 when none starts there (a stray byte, an overlong form, a surrogate, beyond U+10FFFF).
+inline size_t Utf8Sequence(std::string_view bytes, char32_t* code) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
+  const unsigned char lead = byte(0);
+  size_t length = lead < 0x80                    ? 1
+                  : lead >= 0xC2 && lead <= 0xDF ? 2
+                  : (lead & 0xF0) == 0xE0        ? 3
+                  : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                 : 0;
+  if (length == 0 || length > bytes.size()) return 0;
+  char32_t value = length == 1 ? lead : lead & (0x7F >> length);
+  for (size_t i = 1; i < length; ++i) {
+    if ((byte(i) & 0xC0) != 0x80) return 0;
+    value = value << 6 | (byte(i) & 0x3F);
+  }
+  const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (value < least[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
+  *code = value;
+  return length;
 }
 
 }  // namespace host

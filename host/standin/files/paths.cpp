@@ -16,6 +16,7 @@
 #include "host/wstring.h"
 #include "standin/files/file_system.h"
 #include "standin/files/kept_path.h"
+#include "standin/files/locale_codeset.h"
 #include "standin/files/system.h"
 
 namespace host {
@@ -120,28 +121,6 @@ bool isAscii(wchar_t c) { return c >= 0 && c < 0x80; }
 
 // The characters that LocalNameToWide makes of bytes outside any UTF-8 sequence.
 bool isEscapedByte(wchar_t c) { return c >= 0xDC80 && c <= 0xDCFF; }
-
-// The length of the well-formed UTF-8 sequence at the start of bytes, and its code point;
-// 0 when none starts there (a stray byte, an overlong form, a surrogate, beyond U+10FFFF).
-size_t utf8Sequence(std::string_view bytes, char32_t* code) {
-  const auto byte = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
-  const unsigned char lead = byte(0);
-  size_t length = lead < 0x80                    ? 1
-                  : lead >= 0xC2 && lead <= 0xDF ? 2
-                  : (lead & 0xF0) == 0xE0        ? 3
-                  : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                 : 0;
-  if (length == 0 || length > bytes.size()) return 0;
-  char32_t value = length == 1 ? lead : lead & (0x7F >> length);
-  for (size_t i = 1; i < length; ++i) {
-    if ((byte(i) & 0xC0) != 0x80) return 0;
-    value = value << 6 | (byte(i) & 0x3F);
-  }
-  const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (value < least[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
-  *code = value;
-  return length;
-}
 
 // Writes text[from, to) as UTF-8 at out[at], each character in one pass: an ASCII character
 // as its one byte; any other through WCharToUtf8, growing out so that the rest of the text
@@ -414,7 +393,7 @@ std::wstring LocalNameToWide(std::string_view name) {
   std::wstring wide;
   while (!name.empty()) {
     char32_t code = 0;
-    size_t length = utf8Sequence(name, &code);
+    size_t length = Utf8Sequence(name, &code);
     if (length == 0) {
       wide.push_back(static_cast<wchar_t>(0xDC00 + static_cast<unsigned char>(name[0])));
       length = 1;

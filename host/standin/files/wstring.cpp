@@ -93,21 +93,9 @@ void appendWideChar(std::wstring& out, char32_t c) {
 // Decodes the UTF-8 character that bytes[0, size) starts with onto out; one that isn't
 // well-formed becomes U+FFFD for its first byte. Returns the bytes read.
 size_t takeUtf8(const char* bytes, size_t size, std::wstring& out) {
-  const auto byte = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
-  const unsigned char lead = byte(0);
-  const size_t length = lead < 0x80                    ? 1
-                        : lead >= 0xC2 && lead <= 0xDF ? 2
-                        : (lead & 0xF0) == 0xE0        ? 3
-                        : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                       : 0;
-  char32_t c = length == 1 ? lead : lead & (0x7F >> length);
-  bool good = length != 0 && length <= size;
-  for (size_t i = 1; good && i < length; ++i) {
-    good = (byte(i) & 0xC0) == 0x80;
-    c = c << 6 | (byte(i) & 0x3F);
-  }
-  const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (!good || c < least[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+  char32_t c = 0;
+  const size_t length = host::Utf8Sequence(std::string_view(bytes, size), &c);
+  if (length == 0) {
     out.push_back(L'\uFFFD');
     return 1;
   }
