@@ -15,7 +15,7 @@ struct ChildExit {
   int code = 0;         // the exit status, or the signal's number when killed
 };
 
-struct ChildSpec {
+struct ChildCommand {
   std::vector<std::string> argv;  // argv[0] is the program's path; it is not looked up in PATH
   std::string workingDir;         // empty: this process's working folder
   std::string stdoutFile;         // created or truncated; empty: this process's standard output
@@ -33,12 +33,12 @@ class ChildProcess {
   virtual ChildExit Wait() = 0;
 };
 
-// Starts spec.argv[0] with the arguments, standard input from the null device and the
-// outputs as spec says; the child inherits the environment. Returns null, with *error
+// Starts command.argv[0] with the arguments, standard input from the null device and the
+// outputs as command says; the child inherits the environment. Returns null, with *error
 // saying why, when an output file can't be opened or the program can't be started (a missing
 // or non-executable program is reported here, not as an exit status). May be called from
 // several threads at once: no file this process opens leaks into another's child.
-std::unique_ptr<ChildProcess> StartChild(const ChildSpec& spec, std::string* error);
+std::unique_ptr<ChildProcess> StartChild(const ChildCommand& command, std::string* error);
 
 // The full path of this process's executable, or empty when it can't be found.
 std::string SelfExecutablePath();

@@ -73,19 +73,19 @@ int openOutput(const std::string& path) {
 
 }  // namespace
 
-std::unique_ptr<ChildProcess> StartChild(const ChildSpec& spec, std::string* error) {
-  if (spec.argv.empty()) {
+std::unique_ptr<ChildProcess> StartChild(const ChildCommand& command, std::string* error) {
+  if (command.argv.empty()) {
     *error = "no program given";
     return nullptr;
   }
-  Descriptor out(spec.stdoutFile.empty() ? -1 : openOutput(spec.stdoutFile));
-  if (!spec.stdoutFile.empty() && out.get() < 0) {
-    *error = spec.stdoutFile + ": " + std::strerror(errno);
+  Descriptor out(command.stdoutFile.empty() ? -1 : openOutput(command.stdoutFile));
+  if (!command.stdoutFile.empty() && out.get() < 0) {
+    *error = command.stdoutFile + ": " + std::strerror(errno);
     return nullptr;
   }
-  Descriptor err(spec.stderrFile.empty() ? -1 : openOutput(spec.stderrFile));
-  if (!spec.stderrFile.empty() && err.get() < 0) {
-    *error = spec.stderrFile + ": " + std::strerror(errno);
+  Descriptor err(command.stderrFile.empty() ? -1 : openOutput(command.stderrFile));
+  if (!command.stderrFile.empty() && err.get() < 0) {
+    *error = command.stderrFile + ": " + std::strerror(errno);
     return nullptr;
   }
   FileActions actions;
@@ -96,16 +96,16 @@ std::unique_ptr<ChildProcess> StartChild(const ChildSpec& spec, std::string* err
   } else if (err.get() >= 0) {
     posix_spawn_file_actions_adddup2(actions.get(), err.get(), 2);
   }
-  if (!spec.workingDir.empty())
-    posix_spawn_file_actions_addchdir_np(actions.get(), spec.workingDir.c_str());
+  if (!command.workingDir.empty())
+    posix_spawn_file_actions_addchdir_np(actions.get(), command.workingDir.c_str());
 
   std::vector<char*> argv;
-  for (const std::string& arg : spec.argv) argv.push_back(const_cast<char*>(arg.c_str()));
+  for (const std::string& arg : command.argv) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
   pid_t pid = 0;
   int failed = posix_spawn(&pid, argv[0], actions.get(), nullptr, argv.data(), environ);
   if (failed != 0) {
-    *error = spec.argv[0] + ": can't be started: " + std::strerror(failed);
+    *error = command.argv[0] + ": can't be started: " + std::strerror(failed);
     return nullptr;
   }
   return std::make_unique<PosixChild>(pid);

@@ -31,21 +31,21 @@ std::string runDesign(const LocalRunOptions& options, const Entry& entry) {
   const fs::path folder = options.root / entry.output;
   std::error_code failed;
   fs::create_directories(folder, failed);
-  ChildSpec spec;
-  spec.argv = {options.self, "run-one",
-               "--out",      options.root.string(),
-               "--index",    std::to_string(entry.index),
-               "--host",     options.host};
-  if (options.force) spec.argv.push_back("--force");
-  spec.stdoutFile = (folder / kLogName).string();
+  ChildCommand command;
+  command.argv = {options.self, "run-one",
+                  "--out",      options.root.string(),
+                  "--index",    std::to_string(entry.index),
+                  "--host",     options.host};
+  if (options.force) command.argv.push_back("--force");
+  command.stdoutFile = (folder / kLogName).string();
   std::string error;
-  std::unique_ptr<ChildProcess> child = StartChild(spec, &error);
+  std::unique_ptr<ChildProcess> child = StartChild(command, &error);
   if (!child) return error;
   const ChildExit exit = child->Wait();
   std::string reason;
   switch (StateOf(folder, entry, &reason)) {
     case DesignState::Done:
-      fs::remove(spec.stdoutFile, failed);
+      fs::remove(command.stdoutFile, failed);
       return "";
     case DesignState::Failed:
       return reason;
@@ -53,10 +53,10 @@ std::string runDesign(const LocalRunOptions& options, const Entry& entry) {
       break;
   }
   if (exit.killed)
-    return "run-one was ended by signal " + std::to_string(exit.code) + " (see " + spec.stdoutFile +
-           ")";
+    return "run-one was ended by signal " + std::to_string(exit.code) + " (see " +
+           command.stdoutFile + ")";
   return "run-one left no record (exit status " + std::to_string(exit.code) + ", see " +
-         spec.stdoutFile + ")";
+         command.stdoutFile + ")";
 }
 
 }  // namespace

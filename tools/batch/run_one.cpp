@@ -64,23 +64,23 @@ RunOneStatus RunOne(const RunOneOptions& options, const Entry& entry, std::ostre
     return fail(folder, entry, outcome, out);
   }
 
-  ChildSpec spec;
-  spec.argv = {options.host, "--drive-c", (folder / "drive_c").string(), entry.design,
-               "tolvane export"};
-  spec.workingDir = fs::path(entry.design).parent_path().string();
-  spec.stdoutFile = (folder / kStdoutName).string();
-  spec.stderrFile = (folder / kStderrName).string();
+  ChildCommand command;
+  command.argv = {options.host, "--drive-c", (folder / "drive_c").string(), entry.design,
+                  "tolvane export"};
+  command.workingDir = fs::path(entry.design).parent_path().string();
+  command.stdoutFile = (folder / kStdoutName).string();
+  command.stderrFile = (folder / kStderrName).string();
   const auto start = std::chrono::steady_clock::now();
   std::string error;
-  std::unique_ptr<ChildProcess> host = StartChild(spec, &error);
+  std::unique_ptr<ChildProcess> host = StartChild(command, &error);
   if (!host) {
     outcome.reason = error;
     return fail(folder, entry, outcome, out);
   }
   outcome.exit = host->Wait();
   outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  outcome.messages = fileLines(spec.stdoutFile);
-  outcome.notes = fileLines(spec.stderrFile);
+  outcome.messages = fileLines(command.stdoutFile);
+  outcome.notes = fileLines(command.stderrFile);
   outcome.reason = JudgeExport(outcome.exit, outcome.messages, outcome.notes);
   if (!outcome.reason.empty()) return fail(folder, entry, outcome, out);
 
@@ -99,8 +99,8 @@ RunOneStatus RunOne(const RunOneOptions& options, const Entry& entry, std::ostre
     out << describe(entry) << ": " << error << std::endl;
     return kRunOneFailed;
   }
-  fs::remove(spec.stdoutFile, failed);
-  fs::remove(spec.stderrFile, failed);
+  fs::remove(command.stdoutFile, failed);
+  fs::remove(command.stderrFile, failed);
   out << describe(entry) << " done: " << outcome.elements << " elements, " << outcome.files
       << " files, " << outcome.seconds << " s" << std::endl;
   return kRunOneDone;

@@ -30,22 +30,22 @@ std::string shellQuoted(const std::string& text) {
 // its complaint, when it can't be started or exits with a failure.
 bool runClient(const std::vector<std::string>& argv, const fs::path& scratch, std::string* out,
                std::string* error) {
-  ChildSpec spec;
-  spec.argv = argv;
-  spec.argv[0] = FindProgram(argv[0]);
-  if (spec.argv[0].empty()) {
+  ChildCommand command;
+  command.argv = argv;
+  command.argv[0] = FindProgram(argv[0]);
+  if (command.argv[0].empty()) {
     *error = argv[0] + " is not found in PATH";
     return false;
   }
-  spec.stdoutFile = (scratch / (argv[0] + ".out")).string();
-  spec.stderrFile = (scratch / (argv[0] + ".err")).string();
-  std::unique_ptr<ChildProcess> child = StartChild(spec, error);
+  command.stdoutFile = (scratch / (argv[0] + ".out")).string();
+  command.stderrFile = (scratch / (argv[0] + ".err")).string();
+  std::unique_ptr<ChildProcess> child = StartChild(command, error);
   if (!child) return false;
   const ChildExit exit = child->Wait();
-  ReadFile(spec.stdoutFile, out);
+  ReadFile(command.stdoutFile, out);
   if (exit.killed || exit.code != 0) {
     std::string complaint;
-    ReadFile(spec.stderrFile, &complaint);
+    ReadFile(command.stderrFile, &complaint);
     while (!complaint.empty() && complaint.back() == '\n') complaint.pop_back();
     *error = argv[0] + " failed: " + complaint;
     return false;
