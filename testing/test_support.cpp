@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "standin/files/file_system.h"
+
 namespace test_support {
 
 std::string ShellPath() { return TOLVANE_SHELL; }
@@ -71,10 +73,10 @@ ScopedEnvironment::~ScopedEnvironment() {
 
 TempFolder::TempFolder() : m_path(MakeTempFolder("tolvane-test")) {}
 
-TempFolder::~TempFolder() {
-  std::error_code ignored;
-  std::filesystem::remove_all(m_path, ignored);
-}
+// Through the stand-in's own file system, which names every file by its long form: a test
+// may leave a file named for a device ("aux.dgn"), which std::filesystem's removal on Windows
+// opens as the device and then waits on for ever.
+TempFolder::~TempFolder() { host::LocalFileSystem().RemoveTree(m_path); }
 
 std::string TempFolder::WriteFile(const std::string& name, const std::string& contents) const {
   std::string path = m_path + "/" + name;
