@@ -51,12 +51,36 @@ int errnoOf(DWORD error) {
   }
 }
 
+// Whether a folder on the way to path is a file, where POSIX says ENOTDIR and Windows only
+// that the path isn't found.
+bool parentIsAFile(const std::string& path) {
+  for (size_t end = path.find_last_of('/'); end != std::string::npos && end > 0;
+       end = path.find_last_of('/', end - 1)) {
+    const DWORD attributes = GetFileAttributesW(LongPath(path.substr(0, end)).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) return !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+  }
+  return false;
+}
+
 FileStatus lastError(std::string_view operation, const std::string& path) {
   const DWORD error = GetLastError();
-  const int code = errnoOf(error);
+  int code = errnoOf(error);
+  if (code == ENOENT && parentIsAFile(path)) code = ENOTDIR;
   return FileStatus::Error(
       code, operation, path,
       code == EIO ? "Windows error " + std::to_string(error) : std::string(std::strerror(code)));
+}
+
+// As lastError, but a refusal on a path that is a folder is told as POSIX tells it (EISDIR):
+// Windows says only "access denied" when a file operation meets a folder.
+FileStatus fileOperationError(std::string_view operation, const std::string& path) {
+  const DWORD error = GetLastError();
+  const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
+  if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    return FileStatus::Error(EISDIR, operation, path, std::strerror(EISDIR));
+  SetLastError(error);
+  return lastError(operation, path);
 }
 
 // Closes a handle when it goes out of scope.
@@ -82,7 +106,14 @@ FileStatus forEachEntry(const std::string& path, Visit visit) {
   WIN32_FIND_DATAW entry;
   HANDLE find = FindFirstFileExW((LongPath(path) + L"\\*").c_str(), FindExInfoBasic, &entry,
                                  FindExSearchNameMatch, nullptr, 0);
-  if (find == INVALID_HANDLE_VALUE) return lastError("open folder", path);
+  if (find == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+      return FileStatus::Error(ENOTDIR, "open folder", path, std::strerror(ENOTDIR));
+    SetLastError(error);
+    return lastError("open folder", path);
+  }
   do {
     const std::wstring_view name(entry.cFileName);
     if (name == L"." || name == L"..") continue;
@@ -213,7 +244,7 @@ class LocalFileSystemImpl : public FileSystem {
     HANDLE handle =
         CreateFileW(LongPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
                     nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return lastError("create", path);
+    if (handle == INVALID_HANDLE_VALUE) return fileOperationError("create", path);
     *file = std::make_unique<LocalWritableFile>(handle, path);
     return FileStatus::Ok();
   }
@@ -239,14 +270,24 @@ class LocalFileSystemImpl : public FileSystem {
     return readOpenFile(handle.get(), size, path, contents);
   }
   FileStatus RemoveFile(const std::string& path) override {
-    return DeleteFileW(LongPath(path).c_str()) ? FileStatus::Ok() : lastError("remove", path);
+    return DeleteFileW(LongPath(path).c_str()) ? FileStatus::Ok()
+                                               : fileOperationError("remove", path);
   }
   // Replaces the target in one step, and returns once the rename is on the disk.
   FileStatus RenameFile(const std::string& from, const std::string& to) override {
-    return MoveFileExW(LongPath(from).c_str(), LongPath(to).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
-               ? FileStatus::Ok()
-               : lastError("rename", from);
+    if (MoveFileExW(LongPath(from).c_str(), LongPath(to).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      return FileStatus::Ok();
+    const DWORD error = GetLastError();
+    // POSIX finds both folders before the file: a file on the way to `to` answers ENOTDIR
+    // even when `from` is missing, unless the folder of `from` is missing itself.
+    const std::string fromFolder = from.substr(0, from.find_last_of('/'));
+    const bool fromFolderExists =
+        GetFileAttributesW(LongPath(fromFolder).c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (errnoOf(error) == ENOENT && fromFolderExists && parentIsAFile(to))
+      return FileStatus::Error(ENOTDIR, "rename", from, std::strerror(ENOTDIR));
+    SetLastError(error);
+    return lastError("rename", from);
   }
   // A folder's entries can't be flushed on Windows; the rename that matters is written
   // through already.
