@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "standin/files/file_system.h"
+#include "tools/path_text.h"
 
 namespace gltf {
 
@@ -17,7 +18,7 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string place(const fs::path& file, const std::string& where) {
-  return file.string() + ": " + where;
+  return tools::PathText(file) + ": " + where;
 }
 
 // The flat array of numbers under key, each finite, into *values. Returns an empty text or
@@ -105,7 +106,7 @@ std::string takeColor(const Json::Value& geo, const fs::path& file, ElementRecor
 
 std::string readJsonFile(const fs::path& file, Json::Value* document) {
   std::string text;
-  const host::FileStatus read = host::CurrentFileSystem().ReadFile(file.string(), &text);
+  const host::FileStatus read = host::CurrentFileSystem().ReadFile(tools::PathText(file), &text);
   if (!read.ok()) return place(file, "can't be read (" + read.reason() + ")");
   Json::CharReaderBuilder builder;
   const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
@@ -133,7 +134,8 @@ bool readElement(const fs::path& folder, ElementRecords* element,
   const fs::path geoFile = folder / "geo.json";
   Json::Value geo;
   std::string fault = readJsonFile(geoFile, &geo);
-  if (fault.empty()) fault = takeGeometry(geo, geoFile, folder.filename().string(), element);
+  if (fault.empty())
+    fault = takeGeometry(geo, geoFile, tools::PathText(folder.filename()), element);
   if (!fault.empty()) {
     problems->push_back(fault);
     return false;

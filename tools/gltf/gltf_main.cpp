@@ -7,6 +7,18 @@
 #include <iostream>
 
 #include "tools/gltf/gltf_writer.h"
+#include "tools/path_text.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "standin/files/win32_text.h"
+#endif
 
 namespace {
 
@@ -25,9 +37,7 @@ const char kHelp[] =
     "     number not finite, a coordinate beyond a float's range, an index naming no point);\n"
     "     each is named on standard error with its file and place\n";
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, const char* const* argv) {
   if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
     std::cout << kHelp;
     return 0;
@@ -37,5 +47,22 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::cerr << std::unitbuf;
-  return gltf::convertExport(argv[1], argv[2], std::cerr);
+  return gltf::convertExport(tools::TextPath(argv[1]), tools::TextPath(argv[2]), std::cerr);
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// Windows gives the arguments as wide text; they are taken as UTF-8, as on Linux, and the
+// standard streams carry bytes unchanged (no CR before LF), so that a script reads the same.
+int wmain(int argc, wchar_t* wideArgv[]) {
+  for (FILE* stream : {stdout, stderr}) _setmode(_fileno(stream), _O_BINARY);
+  std::vector<std::string> arguments;
+  for (int i = 0; i < argc; ++i) arguments.push_back(host::WideToUtf8(wideArgv[i]));
+  std::vector<const char*> argv;
+  for (const auto& argument : arguments) argv.push_back(argument.c_str());
+  return run(argc, argv.data());
+}
+#else
+int main(int argc, char** argv) { return run(argc, argv); }
+#endif

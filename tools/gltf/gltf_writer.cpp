@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "standin/files/file_system.h"
+#include "tools/path_text.h"
 #include "tools/utf8_sequence.h"
 
 namespace gltf {
@@ -239,12 +240,12 @@ host::FileStatus writeAndRename(host::FileSystem& files, const std::string& part
 // The binary: a 12-byte header, the JSON chunk (padded with blanks) and the BIN chunk
 // (padded with zeros), each chunk 4-byte aligned and led by its length and type.
 std::string GlbBuilder::write(const fs::path& path) {
-  const std::string tooLarge =
-      path.string() + ": the model exceeds the 4 GiB of a binary glTF file";
+  const std::string name = tools::PathText(path);
+  const std::string tooLarge = name + ": the model exceeds the 4 GiB of a binary glTF file";
   const std::vector<unsigned char>& binary = m_model.buffers[0].data;
   if (binary.size() > kMaxFileBytes) return tooLarge;
   std::string json = jsonText();
-  if (json.empty()) return path.string() + ": can't be written (the model's JSON can't be formed)";
+  if (json.empty()) return name + ": can't be written (the model's JSON can't be formed)";
   json.resize(padded(json.size()), ' ');
   const uint64_t binChunk = binary.empty() ? 0 : 8 + padded(binary.size());
   const uint64_t total = 12 + 8 + uint64_t{json.size()} + binChunk;
@@ -262,10 +263,10 @@ std::string GlbBuilder::write(const fs::path& path) {
     appendWord(&head, static_cast<uint32_t>(padded(binary.size())));
     head.append("BIN\0", 4);
   }
-  std::string partial = path.string() + ".part";
+  const std::string partial = name + ".part";
   const host::FileStatus status =
-      writeAndRename(host::CurrentFileSystem(), partial, path.string(), head, binary);
-  if (!status.ok()) return path.string() + ": can't be written (" + status.message() + ")";
+      writeAndRename(host::CurrentFileSystem(), partial, name, head, binary);
+  if (!status.ok()) return name + ": can't be written (" + status.message() + ")";
   return {};
 }
 
@@ -274,7 +275,7 @@ int convertExport(const fs::path& folder, const fs::path& out, std::ostream& pro
   try {
     folders = elementFolders(folder);
   } catch (const fs::filesystem_error& error) {
-    problems << folder.string() << ": can't be listed (" << error.code().message() << ")\n";
+    problems << tools::PathText(folder) << ": can't be listed (" << error.code().message() << ")\n";
     return 2;
   }
   GlbBuilder builder;
@@ -288,7 +289,7 @@ int convertExport(const fs::path& folder, const fs::path& out, std::ostream& pro
     faults.clear();
   }
   if (builder.elementCount() == 0) {
-    problems << folder.string() << ": no element record could be read; nothing written\n";
+    problems << tools::PathText(folder) << ": no element record could be read; nothing written\n";
     return 2;
   }
   if (std::string fault = builder.write(out); !fault.empty()) {
