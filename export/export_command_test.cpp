@@ -89,7 +89,8 @@ class ExportTest : public ::testing::Test {
     std::set<std::string> names;
     if (!fs::is_directory(mainFolder(stem))) return names;
     for (const auto& entry : fs::directory_iterator(mainFolder(stem))) {
-      std::string name = entry.path().filename().string();
+      const std::u8string utf8 = entry.path().filename().u8string();
+      std::string name(utf8.begin(), utf8.end());
       for (const char* record : {"geo.json", "component.json", "attr.json"})
         if (!fs::exists(entry.path() / record)) name += " (no " + std::string(record) + ")";
       names.insert(name);
@@ -297,9 +298,28 @@ TEST_F(ExportTest, RecordsAreWrittenAndHoldUtf8WhateverTheLocale) {
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(Lines(result.out), std::vector<std::string>{"Output to C:\\Temp\\Site"});
     EXPECT_EQ(elementFolders("Site"), std::set<std::string>{folder});
-    std::ifstream attr(mainFolder("Site") + "/" + folder + "/attr.json");
+    std::ifstream attr(test_support::Utf8Path(mainFolder("Site") + "/" + folder + "/attr.json"));
     std::string text((std::istreambuf_iterator<char>(attr)), std::istreambuf_iterator<char>());
     EXPECT_NE(text.find("\"T\xC3\xBCr\""), std::string::npos) << text;
+  }
+}
+
+// A long model name gives records whose paths go beyond Windows' old limit of 260
+// characters; they are written whole, on every platform.
+TEST_F(ExportTest, RecordsBeyondTheOldWindowsPathLimitAreWritten) {
+  const std::string model(220, 'm');
+  const std::string site = temp.Path() + "/Site.dgn";
+  DesignBuilder builder(host::ToWindowsPath(site));
+  addBox(builder.AddModel(model), 1);
+  std::string error;
+  ASSERT_TRUE(host::SaveDesignFile(builder.File(), site, &error)) << error;
+  ShellOutcome run = exportInShell(site);
+  EXPECT_EQ(run.messages, std::vector<std::string>{"Output to C:\\Temp\\Site"});
+  const std::string folder = mainFolder("Site") + "/Site.dgn - " + model + " - 1";
+  for (const char* record : {"geo.json", "component.json", "attr.json"}) {
+    const std::string path = folder + "/" + record;
+    EXPECT_GT(path.size(), 260u);
+    EXPECT_TRUE(host::LocalFileSystem().Exists(path).ok()) << path;
   }
 }
 

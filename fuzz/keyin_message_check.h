@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "app/message/message.h"
+#include "standin/files/locale_codeset.h"
 #include "standin/shell/keyin_table.h"
 #include "testing/seed.h"
 
@@ -233,6 +234,9 @@ inline std::string keyinMessageProblem(std::string_view input) {
   if (std::string problem = tableProblem(std::string(parts[0]), std::string(parts[1]));
       !problem.empty())
     return problem;
+  // The message model encodes through the C library's locale: where the stand-in's locale
+  // text is UTF-8 whatever the C runtime's locale (Windows), only the key-in table is checked.
+  if (host::kLocaleTextIsUtf8) return std::string();
   const std::wstring argument = wideArgument(parts[2]);
   for (const char* locale : {"C.UTF-8", "C"}) {
     if (std::string problem = messageProblem(argument, locale); !problem.empty()) return problem;

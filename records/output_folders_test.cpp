@@ -89,7 +89,9 @@ TEST_F(OutputFoldersTest, ASecondExportEmptiesTheFolderButFollowsNoLink) {
   ASSERT_EQ(createMainFolder(folder), 0);
   Touch(Local("Temp/Site/old - element - 1/geo.json"));
   Touch(Local("outside/precious.json"));
-  fs::create_directory_symlink(Local("outside"), Local("Temp/Site/link"));
+  std::error_code made;
+  fs::create_directory_symlink(Local("outside"), Local("Temp/Site/link"), made);
+  if (made) GTEST_SKIP() << "no symbolic links can be made here: " << made.message();
 
   ASSERT_EQ(createMainFolder(folder), 0);
   EXPECT_TRUE(fs::is_empty(Local("Temp/Site")));

@@ -78,10 +78,14 @@ TempFolder::TempFolder() : m_path(MakeTempFolder("tolvane-test")) {}
 // opens as the device and then waits on for ever.
 TempFolder::~TempFolder() { host::LocalFileSystem().RemoveTree(m_path); }
 
+std::filesystem::path Utf8Path(const std::string& text) {
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
 std::string TempFolder::WriteFile(const std::string& name, const std::string& contents) const {
   std::string path = m_path + "/" + name;
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  std::ofstream file(path, std::ios::binary);
+  std::filesystem::create_directories(Utf8Path(path).parent_path());
+  std::ofstream file(Utf8Path(path), std::ios::binary);
   file << contents;
   if (!file.flush()) throw std::runtime_error("can't write " + path);
   return path;

@@ -2,6 +2,7 @@
 // their own.
 #pragma once
 
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -42,6 +43,10 @@ std::vector<std::string> Lines(const std::string& text);
 // local path (UTF-8, "/" between components). Throws std::runtime_error when it can't.
 std::string MakeTempFolder(const std::string& stem);
 
+// A path of std::filesystem from UTF-8 text: a plain std::string would be read in the ANSI code
+// page on Windows.
+std::filesystem::path Utf8Path(const std::string& text);
+
 // A fresh folder under the system's temporary folder, removed with its contents when the
 // object goes away.
 class TempFolder {
@@ -51,7 +56,8 @@ class TempFolder {
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
   const std::string& Path() const { return m_path; }
-  // Writes a file under the folder; returns its full path.
+  // Writes a file under the folder, making the folders on its way; the name is UTF-8 on every
+  // platform. Returns its full path.
   std::string WriteFile(const std::string& name, const std::string& contents) const;
 
  private:

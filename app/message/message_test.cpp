@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "standin/files/locale_codeset.h"
 #include "testing/seed.h"
 #include "testing/test_support.h"
 
@@ -56,12 +57,15 @@ TEST(PrintMessage, WideTextTheLocaleCantEncodeBecomesQuestionMarks) {
   const wchar_t* smiley = L"Caf\u00E9 \U0001F600";
   EXPECT_EQ(shown([&] { printMessage("Output to %S!", smiley); }, "C.UTF-8"),
             "Output to Caf\xC3\xA9 \xF0\x9F\x98\x80!");
-  // The C locale encodes nothing beyond ASCII: the rest of the message still shows.
-  EXPECT_EQ(shown([&] { printMessage("Output to %S!", smiley); }, "C"), "Output to Caf? ?!");
-  EXPECT_EQ(shown([&] { printMessage("%d %S %d", 1, smiley, 2); }, "POSIX"), "1 Caf? ? 2");
   // A lone surrogate is not a character in any encoding.
   const wchar_t surrogate[] = {L'a', static_cast<wchar_t>(0xD800), L'b', 0};
   EXPECT_EQ(shown([&] { printMessage("<%S>", surrogate); }, "C.UTF-8"), "<a?b>");
+  // The C locale encodes nothing beyond ASCII: the rest of the message still shows. (Where
+  // the host's locale text is UTF-8 whatever the C runtime's locale, as on Windows, every
+  // locale encodes it.)
+  if (host::kLocaleTextIsUtf8) return;
+  EXPECT_EQ(shown([&] { printMessage("Output to %S!", smiley); }, "C"), "Output to Caf? ?!");
+  EXPECT_EQ(shown([&] { printMessage("%d %S %d", 1, smiley, 2); }, "POSIX"), "1 Caf? ? 2");
 }
 
 TEST(PrintMessage, ShowsAtMost2047CharactersAndNeverHalfACharacter) {

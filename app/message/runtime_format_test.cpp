@@ -34,10 +34,15 @@ int microsoftPrintf(wchar_t* out, size_t size, const wchar_t* format, va_list ar
 #endif
 
 TEST(RuntimeFormat, StringConversionsReadAlikeOnEveryRuntime) {
-  std::vector<std::pair<const char*, WidePrintf>> runtimes = {{"C standard", standardPrintf}};
+  const struct {
+    const char* name;
+    WidePrintf print;
+  } runtimes[] = {
+      {"C standard", standardPrintf},
 #ifdef _WIN32
-  runtimes.push_back({"Microsoft", microsoftPrintf});
+      {"Microsoft", microsoftPrintf},
 #endif
+  };
   const wchar_t* path = L"C:\\Temp\\Ebene T\u00FCr \u4E2D\u6587";
   for (const auto& [name, print] : runtimes) {
     SCOPED_TRACE(name);

@@ -60,7 +60,7 @@ class DgnFolderTest : public ::testing::Test {
  protected:
   // Makes a folder (with its parents) below drive C.
   void MakeFolder(const std::string& relative) {
-    fs::create_directories(fs::path(drive_.LocalFolder()) / relative);
+    fs::create_directories(test_support::Utf8Path(drive_.LocalFolder() + "/" + relative));
   }
 
   DgnFolderPtr Open(WCharCP name, StatusInt* status) {

@@ -81,7 +81,9 @@ TEST(BeFileNameTest, EmptyAndRemoveDirectoryNeverFollowsALinkOut) {
   fs::create_directories(root + "/Temp/Site/sub");
   fs::create_directories(root + "/outside");
   std::ofstream(root + "/outside/keep.txt") << "keep";
-  fs::create_directory_symlink(root + "/outside", root + "/Temp/Site/sub/link");
+  std::error_code made;
+  fs::create_directory_symlink(root + "/outside", root + "/Temp/Site/sub/link", made);
+  if (made) GTEST_SKIP() << "no symbolic links can be made here: " << made.message();
   EXPECT_EQ(BeFileName::EmptyAndRemoveDirectory(L"C:\\Temp\\Site"), BeFileNameStatus::Success);
   EXPECT_FALSE(fs::exists(root + "/Temp/Site"));
   EXPECT_TRUE(fs::exists(root + "/outside/keep.txt"));

@@ -42,14 +42,22 @@ inline bool NarrowAscii(std::wstring_view text, std::string& out) {
   out.resize(text.size());
   return CopyAsciiRun(text.data(), text.size(), out.data()) == text.size();
 }
+// Calls from within the host's library go straight to what this marks, not through the
+// library's table of symbols. A Windows DLL has no such table for what it doesn't export.
+#ifdef _WIN32
+#define HOST_LIBRARY_ONLY
+#else
+#define HOST_LIBRARY_ONLY [[gnu::visibility("hidden")]]
+#endif
+
 // The thread's room for NarrowAscii's bytes.
-[[gnu::visibility("hidden")]] std::string& NarrowBuffer();
+HOST_LIBRARY_ONLY std::string& NarrowBuffer();
 
 // A path is plain when its mapping is root, "/" and the text after its drive and leading
 // separators, all ASCII, with "/" for every separator: no component empty, none starting
 // with ".". Paths too long for the room kept are not kept. Called only within the host's
 // library, so its calls go straight to it.
-class __attribute__((visibility("hidden"))) KeptPath {
+class HOST_LIBRARY_ONLY KeptPath {
  public:
   static KeptPath& OfThisThread();
 

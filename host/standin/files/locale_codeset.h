@@ -13,6 +13,7 @@
 
 #include <cwchar>
 #include <string_view>
+#include <type_traits>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -28,6 +29,10 @@ inline constexpr bool kLocaleTextIsUtf8 = true;
 #else
 inline constexpr bool kLocaleTextIsUtf8 = false;
 #endif
+
+// Whether a wide code unit is a character below U+0080. (Compared unsigned: a 32-bit
+// wchar_t may be negative, and a 16-bit one is unsigned already.)
+inline bool IsAsciiUnit(wchar_t c) { return static_cast<std::make_unsigned_t<wchar_t>>(c) < 0x80; }
 
 // Whether the current locale's encoding writes each character below U+0080 as that one byte
 // and keeps no shift state (UTF-8 and ASCII, the encodings of "C.UTF-8" and "C"). Such
@@ -58,7 +63,7 @@ inline size_t CopyAsciiRun(const wchar_t* text, size_t size, char* out) {
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(halves, halves));
   }
 #endif
-  for (; i < size && text[i] >= 0 && text[i] < 0x80; ++i) out[i] = static_cast<char>(text[i]);
+  for (; i < size && IsAsciiUnit(text[i]); ++i) out[i] = static_cast<char>(text[i]);
   return i;
 }
 

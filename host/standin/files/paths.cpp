@@ -29,8 +29,10 @@ constexpr uint64_t kRefusedBits[2] = {0xffffffffull | 1ull << '"' | 1ull << '*' 
                                           1ull << ':' | 1ull << '<' | 1ull << '>' | 1ull << '?',
                                       1ull << ('\\' - 64) | 1ull << ('|' - 64)};
 
-// Below U+0020 counts everything under it, negative values (not characters) included.
-inline bool refusedInName(wchar_t c) {
+// Below U+0020 counts everything under it, negative values (not characters) included: a
+// byte of narrow text beyond ASCII is one, as is a negative 32-bit wchar_t. The code is taken
+// as a signed 32-bit value, since a 16-bit wchar_t is unsigned.
+inline bool refusedInName(int32_t c) {
   if (c < 0) return true;
   const auto code = static_cast<uint32_t>(c);
   return code < 0x80 && (kRefusedBits[code >> 6] >> (code & 63) & 1) != 0;
@@ -117,8 +119,6 @@ const std::string& DriveCFolder() {
 
 namespace {
 
-bool isAscii(wchar_t c) { return c >= 0 && c < 0x80; }
-
 // The characters that LocalNameToWide makes of bytes outside any UTF-8 sequence.
 bool isEscapedByte(wchar_t c) { return c >= 0xDC80 && c <= 0xDCFF; }
 
@@ -128,7 +128,7 @@ bool isEscapedByte(wchar_t c) { return c >= 0xDC80 && c <= 0xDCFF; }
 size_t writeUtf8(std::string& out, size_t at, std::wstring_view text, size_t from, size_t to) {
   for (size_t i = from; i < to; ++i) {
     const wchar_t c = text[i];
-    if (isAscii(c)) {
+    if (IsAsciiUnit(c)) {
       out[at++] = static_cast<char>(c);
       continue;
     }
@@ -202,7 +202,7 @@ bool appendAscii(std::string& out, std::wstring_view text) {
     char bytes[kChunk];
     const size_t count = std::min(kChunk, text.size() - at);
     for (size_t i = 0; i < count; ++i) {
-      if (!isAscii(text[at + i])) return false;
+      if (!IsAsciiUnit(text[at + i])) return false;
       bytes[i] = static_cast<char>(text[at + i]);
     }
     out.append(bytes, count);
@@ -284,7 +284,7 @@ template <typename Char>
 size_t driveLength(std::basic_string_view<Char> path) {
   if (path.size() < 2 || path[1] != ':') return 0;
   const wchar_t c = static_cast<wchar_t>(path[0]);
-  const bool letter = isAscii(c) ? (c | 0x20) >= L'a' && (c | 0x20) <= L'z' : std::iswalpha(c);
+  const bool letter = IsAsciiUnit(c) ? (c | 0x20) >= L'a' && (c | 0x20) <= L'z' : std::iswalpha(c);
   return letter ? 2 : 0;
 }
 
@@ -298,7 +298,7 @@ bool mapPath(std::basic_string_view<Char> path, std::string* local, bool& plain,
   if (driveLength(path) != 0) {
     // ASCII letters are known without the locale (only 'c' and 'z' map a drive).
     const wchar_t first = static_cast<wchar_t>(path[0]);
-    const wchar_t drive = isAscii(first) ? first & ~0x20 : std::towupper(first);
+    const wchar_t drive = IsAsciiUnit(first) ? first & ~0x20 : std::towupper(first);
     const auto rest = path.substr(2);
     if (drive == L'C') {
       const std::string& folder = DriveCFolder();
@@ -308,7 +308,7 @@ bool mapPath(std::basic_string_view<Char> path, std::string* local, bool& plain,
     }
     // Where local paths have drives, every other drive is the local drive of its letter;
     // elsewhere drive Z is the local root.
-    if (kLocalPathsHaveDrives && isAscii(drive)) {
+    if (kLocalPathsHaveDrives && IsAsciiUnit(drive)) {
       const char root[] = {static_cast<char>(drive), ':', '\0'};
       stable = true;
       plain = resolvedUnder(root, rest, *local);
@@ -445,8 +445,8 @@ size_t lastComponentStart(std::basic_string_view<Char> path) {
 template <typename Char>
 bool lastComponentIsRefused(std::basic_string_view<Char> path, size_t begin, size_t end) {
   for (size_t i = end; i > begin; --i) {
-    const wchar_t c = static_cast<wchar_t>(path[i - 1]);
-    if (refusedInName(c)) return !isSeparator(c);
+    const Char c = path[i - 1];
+    if (refusedInName(static_cast<int32_t>(c))) return !isSeparator(static_cast<wchar_t>(c));
   }
   return false;
 }

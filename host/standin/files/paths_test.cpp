@@ -7,11 +7,13 @@
 #include <cwctype>
 #include <random>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "host/wstring.h"
 #include "standin/files/system.h"
 #include "testing/seed.h"
+#include "testing/test_support.h"
 
 namespace {
 
@@ -256,11 +258,16 @@ TEST(PathsTest, PathsInSequenceMapAsEachWouldAlone) {
 // not a character at all (a negative code) is refused too.
 TEST(PathsTest, RefusedCharactersAreTheWindowsSet) {
   const std::wstring named = L"<>:\"/\\|?*";
-  for (wchar_t c = -3; c < 0x3000; ++c) {
-    const bool expected = c < 0x20 || named.find(c) != std::wstring::npos;
-    ASSERT_EQ(host::IsRefusedNameChar(c), expected) << int(c);
+  // A 16-bit wchar_t is unsigned: there every value is a code unit, and none is negative.
+  constexpr int first = std::is_signed_v<wchar_t> ? -3 : 0;
+  for (int code = first; code < 0x3000; ++code) {
+    const auto c = static_cast<wchar_t>(code);
+    const bool expected = code < 0x20 || named.find(c) != std::wstring::npos;
+    ASSERT_EQ(host::IsRefusedNameChar(c), expected) << code;
   }
-  EXPECT_TRUE(host::LastComponentIsRefused(std::wstring(L"C:\\a") + wchar_t(-1)));
+  if constexpr (std::is_signed_v<wchar_t>) {
+    EXPECT_TRUE(host::LastComponentIsRefused(std::wstring(L"C:\\a") + wchar_t(-1)));
+  }
   // One character of a long name at each place: a byte that is not ASCII (a negative char)
   // and a refused one make it refused, a separator leaves the clean rest as the name.
   for (size_t at = 0; at < 40; ++at) {
@@ -305,15 +312,14 @@ TEST(PathGrammarTest, SplitsDrivesSeparatorsAndTheLastComponent) {
 // A drive is any letter of the locale and a colon: the same letters as iswalpha's, under
 // the locales the shell runs in.
 TEST(PathGrammarTest, DriveLettersAreTheLocalesLetters) {
-  const std::string previous = std::setlocale(LC_CTYPE, nullptr);
   for (const char* locale : {"C", "C.UTF-8"}) {
-    ASSERT_TRUE(std::setlocale(LC_CTYPE, locale)) << locale;
+    test_support::ScopedLocale scoped(LC_CTYPE, locale);
+    ASSERT_TRUE(scoped.ok()) << locale;
     for (wchar_t c = 0; c < 0x800; ++c) {
       const std::wstring path = std::wstring(1, c) + L":\\a";
       EXPECT_EQ(host::DriveLength(path), std::iswalpha(c) ? 2u : 0u) << locale << " " << int(c);
     }
   }
-  std::setlocale(LC_CTYPE, previous.c_str());
 }
 
 }  // namespace

@@ -16,7 +16,8 @@ bool equalIgnoringCase(wchar_t a, wchar_t b) { return std::towlower(a) == std::t
 // No encoding holds a character beyond U+10FFFF, though the C library's UTF-8 writes one as
 // bytes that no UTF-8 reader takes.
 void appendLocaleChar(std::string& out, wchar_t c, std::mbstate_t& state) {
-  if (static_cast<uint32_t>(c) > 0x10FFFF) {
+  const uint32_t code = static_cast<uint32_t>(c);  // beyond U+10FFFF only where 32 bits wide
+  if (code > 0x10FFFF) {
     out.push_back('?');
     return;
   }
@@ -159,7 +160,7 @@ char* BeStringUtilities::WCharToCurrentLocaleChar(char* out, WCharCP in, size_t 
   size_t kept = 0;  // bytes of whole characters that fit
   const bool keepsAscii = localeKeepsAscii();
   for (WCharCP p = in; p && *p; ++p) {
-    if (keepsAscii && *p >= 0 && *p < 0x80)
+    if (keepsAscii && host::IsAsciiUnit(*p))
       text.push_back(static_cast<char>(*p));
     else
       appendLocaleCharAt(text, p, state);

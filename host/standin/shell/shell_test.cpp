@@ -273,13 +273,16 @@ TEST_F(ShellRun, AMissingDesignOrApplicationStopsBeforeAnythingRuns) {
 
 TEST_F(ShellRun, SaveWritesTheDesignBackOnlyWhenTheModelChanged) {
   std::string design = Design(siteDesign());
-  std::ifstream before(design);
-  std::string original((std::istreambuf_iterator<char>(before)), {});
+  // Each read closes the file again: Windows won't replace a file that another program holds.
+  auto contents = [&] {
+    std::ifstream file(design, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(file)), {});
+  };
+  const std::string original = contents();
 
   ProcessResult unchanged = Run({"--save", design, "tolvane range"});
   EXPECT_EQ(unchanged.exitCode, 0) << unchanged.err;
-  std::ifstream after(design);
-  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(after)), {}), original);
+  EXPECT_EQ(contents(), original);
 
   m_folder.WriteFile("drive_c/Temp/In/e1/geo.json",
                      R"({"colors": [1, 0, 0, 1], "positions": [0, 0, 0, 100, 0, 0, 100, 100, 0],)"
