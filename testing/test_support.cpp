@@ -82,6 +82,16 @@ std::filesystem::path Utf8Path(const std::string& text) {
   return std::filesystem::path(std::u8string(text.begin(), text.end()));
 }
 
+std::set<std::string> FolderEntries(const std::string& folder) {
+  std::set<std::string> names;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(Utf8Path(folder), error)) {
+    const std::u8string name = entry.path().filename().u8string();
+    names.emplace(name.begin(), name.end());
+  }
+  return names;
+}
+
 std::string TempFolder::WriteFile(const std::string& name, const std::string& contents) const {
   std::string path = m_path + "/" + name;
   std::filesystem::create_directories(Utf8Path(path).parent_path());

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,9 @@ std::string MakeTempFolder(const std::string& stem);
 // A path of std::filesystem from UTF-8 text: a plain std::string would be read in the ANSI code
 // page on Windows.
 std::filesystem::path Utf8Path(const std::string& text);
+
+// The names of the entries of a folder (none when it can't be listed).
+std::set<std::string> FolderEntries(const std::string& folder);
 
 // A fresh folder under the system's temporary folder, removed with its contents when the
 // object goes away.

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "standin/files/file_system.h"
+#include "standin/files/system.h"
 #include "tools/path_text.h"
 #include "tools/utf8_sequence.h"
 
@@ -263,7 +264,9 @@ std::string GlbBuilder::write(const fs::path& path) {
     appendWord(&head, static_cast<uint32_t>(padded(binary.size())));
     head.append("BIN\0", 4);
   }
-  const std::string partial = name + ".part";
+  // Each process writes a partial file of its own, so that two conversions to one output at
+  // once never rename each other's half-written file into place.
+  const std::string partial = name + ".part-" + std::to_string(host::CurrentProcessId());
   const host::FileStatus status =
       writeAndRename(host::CurrentFileSystem(), partial, name, head, binary);
   if (!status.ok()) return name + ": can't be written (" + status.message() + ")";
