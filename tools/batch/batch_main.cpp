@@ -13,6 +13,17 @@
 #include "tools/batch/run_one.h"
 #include "tools/batch/slurm.h"
 #include "tools/batch/summary.h"
+#include "tools/path_text.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+#endif
 
 namespace {
 
@@ -118,10 +129,11 @@ bool parseArguments(int argc, char** argv, Arguments* args, std::string* error) 
 
 // The tolvane-host to run: --host, else $TOLVANE_HOST, else the one beside this program.
 std::string hostProgram(const Arguments& args) {
-  if (!args.host.empty()) return fs::absolute(args.host).string();
+  if (!args.host.empty()) return tools::PathText(fs::absolute(tools::TextPath(args.host)));
   if (const char* host = std::getenv("TOLVANE_HOST"); host && *host)
-    return fs::absolute(host).string();
-  return (fs::path(SelfExecutablePath()).parent_path() / "tolvane-host").string();
+    return tools::PathText(fs::absolute(tools::TextPath(host)));
+  return tools::PathText(tools::TextPath(SelfExecutablePath()).parent_path() /
+                         (std::string("tolvane-host") + kProgramSuffix));
 }
 
 bool readManifest(const fs::path& root, std::vector<Entry>* entries) {
@@ -133,7 +145,7 @@ bool readManifest(const fs::path& root, std::vector<Entry>* entries) {
 
 // Plans LIST into the root; the notes of lines that name nothing go to standard error.
 bool plan(const Arguments& args, std::vector<Entry>* entries) {
-  std::ifstream list(args.list, std::ios::binary);
+  std::ifstream list(tools::TextPath(args.list), std::ios::binary);
   if (!list) {
     std::cerr << "tolvane-batch: " << args.list << ": can't be read" << std::endl;
     return false;
@@ -141,15 +153,16 @@ bool plan(const Arguments& args, std::vector<Entry>* entries) {
   std::vector<std::string> notes;
   // A relative path is taken from the list's folder, so a list means the same wherever it is
   // used from.
-  *entries = PlanEntries(list, args.list, fs::absolute(args.list).parent_path(), &notes);
+  *entries =
+      PlanEntries(list, args.list, fs::absolute(tools::TextPath(args.list)).parent_path(), &notes);
   for (const std::string& note : notes) std::cerr << "tolvane-batch: " << note << "\n";
   std::string error;
-  if (!WriteManifest(args.out, *entries, &error)) {
+  if (!WriteManifest(tools::TextPath(args.out), *entries, &error)) {
     std::cerr << "tolvane-batch: " << error << std::endl;
     return false;
   }
   std::cerr << "tolvane-batch: planned " << entries->size() << " designs into "
-            << (fs::path(args.out) / kManifestName).string() << std::endl;
+            << tools::PathText(tools::TextPath(args.out) / kManifestName) << std::endl;
   return true;
 }
 
@@ -162,7 +175,7 @@ int summarize(const fs::path& root, const std::vector<Entry>& entries) {
 int planCommand(const Arguments& args) {
   std::vector<Entry> entries;
   if (!plan(args, &entries)) return kBadArguments;
-  for (int index : PendingIndices(args.out, entries)) std::cout << index << "\n";
+  for (int index : PendingIndices(tools::TextPath(args.out), entries)) std::cout << index << "\n";
   return kAllDone;
 }
 
@@ -176,38 +189,38 @@ int runOneCommand(const Arguments& args) {
     }
   }
   std::vector<Entry> entries;
-  if (!readManifest(args.out, &entries)) return kRunOneUsage;
+  if (!readManifest(tools::TextPath(args.out), &entries)) return kRunOneUsage;
   if (static_cast<size_t>(index) > entries.size()) {
     std::cerr << "tolvane-batch: no design " << index << " in the manifest (it has "
               << entries.size() << ")" << std::endl;
     return kRunOneUsage;
   }
-  RunOneOptions options{args.out, hostProgram(args), args.force};
+  RunOneOptions options{tools::TextPath(args.out), hostProgram(args), args.force};
   return RunOne(options, entries[static_cast<size_t>(index - 1)], std::cout);
 }
 
 int summaryCommand(const Arguments& args) {
   std::vector<Entry> entries;
-  if (!readManifest(args.out, &entries)) return kBadArguments;
+  if (!readManifest(tools::TextPath(args.out), &entries)) return kBadArguments;
   if (args.watch) {
-    Tally tally = TallyBatch(args.out, entries);
+    Tally tally = TallyBatch(tools::TextPath(args.out), entries);
     ProgressLine progress(std::cerr, StderrIsTerminal(), tally.total(), tally.done);
     const int start = tally.done;
     while (!tally.missing.empty()) {
       progress.Update(tally.done - start);
       std::this_thread::sleep_for(std::chrono::seconds(2));
-      tally = TallyBatch(args.out, entries);
+      tally = TallyBatch(tools::TextPath(args.out), entries);
     }
     progress.Clear();
   }
-  return summarize(args.out, entries);
+  return summarize(tools::TextPath(args.out), entries);
 }
 
 int runCommand(const Arguments& args) {
   std::vector<Entry> entries;
   if (!plan(args, &entries)) return kBadArguments;
   LocalRunOptions options;
-  options.root = fs::absolute(args.out);
+  options.root = fs::absolute(tools::TextPath(args.out));
   options.self = SelfExecutablePath();
   options.host = hostProgram(args);
   options.jobs = args.jobs > 0 ? args.jobs : static_cast<int>(std::thread::hardware_concurrency());
@@ -226,7 +239,7 @@ int slurmCommand(const Arguments& args) {
   std::vector<Entry> entries;
   if (!plan(args, &entries)) return kBadArguments;
   SlurmOptions options;
-  options.root = fs::absolute(args.out);
+  options.root = fs::absolute(tools::TextPath(args.out));
   options.self = SelfExecutablePath();
   options.host = hostProgram(args);
   if (args.jobs > 0) options.throttle = args.jobs;
@@ -249,9 +262,7 @@ int slurmCommand(const Arguments& args) {
   return summarize(options.root, entries);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
   if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
     std::cout << kUsage << kHelp;
     return kAllDone;
@@ -270,3 +281,27 @@ int main(int argc, char** argv) {
   std::cerr << "tolvane-batch: unknown command \"" << args.command << "\"\n" << kUsage;
   return kBadArguments;
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// Windows gives the arguments as wide text; they are taken as UTF-8, as on Linux, and the
+// standard streams carry bytes unchanged (no CR before LF), so that a script reads the same.
+int wmain(int argc, wchar_t* wideArgv[]) {
+  for (FILE* stream : {stdout, stderr}) _setmode(_fileno(stream), _O_BINARY);
+  std::vector<std::string> arguments;
+  for (int i = 0; i < argc; ++i) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wideArgv[i], -1, nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<size_t>(size > 0 ? size : 1), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wideArgv[i], -1, text.data(), size, nullptr, nullptr);
+    text.resize(std::strlen(text.c_str()));
+    arguments.push_back(std::move(text));
+  }
+  std::vector<char*> argv;
+  for (auto& argument : arguments) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  return run(argc, argv.data());
+}
+#else
+int main(int argc, char** argv) { return run(argc, argv); }
+#endif

@@ -1,13 +1,16 @@
 // The tool as a person runs it, with the built tolvane-host: a batch of good and bad designs,
 // reruns, an interrupted design, and a Slurm that says nothing ran.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+#ifndef _WIN32
+#include <sys/stat.h>  // mkfifo
+#endif
 
 #include <filesystem>
 
 #include "testing/test_support.h"
 #include "tools/batch/completion.h"
 #include "tools/batch/text_files.h"
+#include "tools/path_text.h"
 
 namespace {
 
@@ -43,7 +46,7 @@ class BatchToolTest : public ::testing::Test {
     m_temp.WriteFile("c/Broken.dgn", "{ \"models\": [ { \"name\": \"Default\" }\n");
   }
   fs::path dir() const { return m_temp.Path(); }
-  std::string root() const { return (dir() / "out").string(); }
+  std::string root() const { return tools::PathText(dir() / "out"); }
   fs::path design(int index) const {
     char name[32];
     std::snprintf(name, sizeof name, "designs/%06d", index);
@@ -54,8 +57,8 @@ class BatchToolTest : public ::testing::Test {
   }
   // The digest of the sample exported directly, as a user would without the batch.
   std::string directDigest() const {
-    auto direct = test_support::RunShell({"--drive-c", (dir() / "direct").string(),
-                                          (dir() / "a/Site.dgn").string(), "tolvane export"});
+    auto direct = test_support::RunShell({"--drive-c", tools::PathText(dir() / "direct"),
+                                          tools::PathText(dir() / "a/Site.dgn"), "tolvane export"});
     EXPECT_EQ(direct.exitCode, 0) << direct.err;
     std::string digest, error;
     int64_t files = 0, elements = 0;
@@ -70,24 +73,29 @@ class BatchToolTest : public ::testing::Test {
 // Every line of the list is a design of its own: the bad ones fail one by one with the cause,
 // the good ones come out as a direct export does, each in its own drive C.
 TEST_F(BatchToolTest, BadLinesFailOneByOneAndGoodDesignsMatchADirectExport) {
+#ifdef _WIN32
+  GTEST_SKIP() << "a FIFO and /bin/sh, which Windows lacks";
+#endif
+#ifndef _WIN32  // the test is skipped there
   ASSERT_EQ(mkfifo((dir() / "Pipe.dgn").c_str(), 0600), 0);
+#endif
   const std::string list = writeList(
       "a/Site.dgn\nb/Site.dgn\nc/Broken.dgn\nMissing.dgn\na\n"
       "Pipe.dgn\nBad\xFF.dgn\n");
   auto run = RunProcess("/bin/sh", {"-c",
                                     "cd \"$1\" && exec \"$2\" run list.txt --out out "
                                     "--jobs 2",
-                                    "sh", dir().string(), TOLVANE_BATCH});
+                                    "sh", tools::PathText(dir()), TOLVANE_BATCH});
   EXPECT_EQ(run.exitCode, 1) << run.err;
   EXPECT_TRUE(contains(run.out, "7 designs: 2 done, 5 failed, 0 missing")) << run.out;
   const struct {
     int index;
     std::string reason;
   } failures[] = {
-      {3, "failed 3 " + (dir() / "c/Broken.dgn").string() + ": "},
-      {4, "failed 4 " + (dir() / "Missing.dgn").string() + ": no such file"},
-      {5, "failed 5 " + (dir() / "a").string() + ": is a folder"},
-      {6, "failed 6 " + (dir() / "Pipe.dgn").string() + ": is not a regular file"},
+      {3, "failed 3 " + tools::PathText(dir() / "c/Broken.dgn") + ": "},
+      {4, "failed 4 " + tools::PathText(dir() / "Missing.dgn") + ": no such file"},
+      {5, "failed 5 " + tools::PathText(dir() / "a") + ": is a folder"},
+      {6, "failed 6 " + tools::PathText(dir() / "Pipe.dgn") + ": is not a regular file"},
       {7, "failed 7 Bad\\xFF.dgn: line 7 of list.txt is not valid UTF-8"},
   };
   for (const auto& failure : failures) {
@@ -121,8 +129,8 @@ TEST_F(BatchToolTest, RerunAfterAFixExportsOnlyTheFailedDesign) {
   auto planned = batchTool({"plan", list, "--out", root()});
   EXPECT_EQ(planned.out, "2\n");
 
-  fs::copy_file(dir() / "a/Walls.dgn", dir() / "c/Broken.dgn",
-                fs::copy_options::overwrite_existing);
+  fs::remove(dir() / "c/Broken.dgn");  // mingw's copy_file can't overwrite
+  fs::copy_file(dir() / "a/Walls.dgn", dir() / "c/Broken.dgn");
   auto second = batchTool({"run", list, "--out", root(), "--jobs", "2"});
   EXPECT_EQ(second.exitCode, 0) << second.out << second.err;
   EXPECT_TRUE(contains(second.out, "3 designs: 3 done, 0 failed, 0 missing")) << second.out;
@@ -132,7 +140,8 @@ TEST_F(BatchToolTest, RerunAfterAFixExportsOnlyTheFailedDesign) {
 }
 
 // A done design is skipped unless --force; with --force it is exported again, so a host that
-// fails now leaves it failed, not done.
+// fails now leaves it failed, not done. (The failing host is tolvane-gltf without arguments,
+// which exits with status 1 on every platform.)
 TEST_F(BatchToolTest, DoneDesignIsSkippedUnlessForced) {
   const std::string list = writeList("a/Site.dgn\n");
   ASSERT_EQ(batchTool({"plan", list, "--out", root()}).exitCode, 0);
@@ -140,15 +149,15 @@ TEST_F(BatchToolTest, DoneDesignIsSkippedUnlessForced) {
   ASSERT_EQ(done.exitCode, 0) << done.out << done.err;
   const std::string record = contents(design(1) / "done.json");
 
-  auto skipped = batchTool({"run-one", "--out", root(), "--index", "1", "--host", "/bin/false"});
+  auto skipped = batchTool({"run-one", "--out", root(), "--index", "1", "--host", TOLVANE_GLTF});
   EXPECT_EQ(skipped.exitCode, 0);
   EXPECT_TRUE(contains(skipped.out, "already done, skipped")) << skipped.out;
   EXPECT_EQ(contents(design(1) / "done.json"), record);
 
   auto forced =
-      batchTool({"run-one", "--out", root(), "--index", "1", "--host", "/bin/false", "--force"});
+      batchTool({"run-one", "--out", root(), "--index", "1", "--host", TOLVANE_GLTF, "--force"});
   EXPECT_EQ(forced.exitCode, 1);
-  EXPECT_TRUE(contains(forced.out, "failed: tolvane-host exited with status 1")) << forced.out;
+  EXPECT_TRUE(contains(forced.out, "tolvane-host exited with status 1")) << forced.out;
   EXPECT_FALSE(fs::exists(design(1) / "done.json"));
   EXPECT_TRUE(fs::exists(design(1) / "failed.json"));
 }
@@ -156,6 +165,9 @@ TEST_F(BatchToolTest, DoneDesignIsSkippedUnlessForced) {
 // A run-one killed in the middle leaves no record, also when the design was done before, so
 // the batch counts it missing and the next run picks it up (here by its Slurm task index).
 TEST_F(BatchToolTest, KilledRunOneLeavesNoRecordAndIsPickedUpAgain) {
+#ifdef _WIN32
+  GTEST_SKIP() << "a shell script kills its parent, as Windows can't";
+#endif
   const std::string list = writeList("a/Site.dgn\n");
   ASSERT_EQ(batchTool({"run", list, "--out", root()}).exitCode, 0);
   const std::string killer = m_temp.WriteFile("killer.sh", "#!/bin/sh\nkill -KILL $PPID\n");
@@ -179,6 +191,9 @@ TEST_F(BatchToolTest, KilledRunOneLeavesNoRecordAndIsPickedUpAgain) {
 // the job went well; the batch goes by the records and reports the design missing. The
 // array holds only the designs not yet done.
 TEST_F(BatchToolTest, SlurmSubmitsOnlyPendingDesignsAndTrustsOnlyRecords) {
+#ifdef _WIN32
+  GTEST_SKIP() << "sbatch and squeue stand-ins are shell scripts";
+#endif
   const std::string list = writeList("a/Site.dgn\nb/Site.dgn\n");
   ASSERT_EQ(batchTool({"plan", list, "--out", root()}).exitCode, 0);
   ASSERT_EQ(batchTool({"run-one", "--out", root(), "--index", "1"}).exitCode, 0);
@@ -190,7 +205,7 @@ TEST_F(BatchToolTest, SlurmSubmitsOnlyPendingDesignsAndTrustsOnlyRecords) {
   for (const char* name : {"sbatch", "squeue"}) fs::permissions(bin / name, fs::perms::owner_all);
 
   auto slurm = batchTool({"slurm", list, "--out", root(), "--jobs", "3"},
-                         {{"PATH", bin.string() + ":/usr/bin:/bin"}});
+                         {{"PATH", tools::PathText(bin) + ":/usr/bin:/bin"}});
   EXPECT_EQ(slurm.exitCode, 1) << slurm.err;
   EXPECT_TRUE(contains(slurm.err, "submitted job 4242 (1 tasks)")) << slurm.err;
   EXPECT_TRUE(contains(slurm.out, "2 designs: 1 done, 0 failed, 1 missing")) << slurm.out;
@@ -213,8 +228,8 @@ TEST_F(BatchToolTest, WrongArgumentsAreRefusedWithStatus2) {
       {{"run", list, "--out", root(), "--jobs", "0"}, "--jobs needs a whole number from 1"},
       {{"run-one", "--out", root()}, "needs --index N or SLURM_ARRAY_TASK_ID"},
       {{"run-one", "--out", root(), "--index", "2"}, "no design 2 in the manifest (it has 1)"},
-      {{"summary", "--out", (dir() / "nothing").string()}, "can't be read (run plan first)"},
-      {{"plan", (dir() / "nolist").string(), "--out", root()}, "nolist: can't be read"},
+      {{"summary", "--out", tools::PathText(dir() / "nothing")}, "can't be read (run plan first)"},
+      {{"plan", tools::PathText(dir() / "nolist"), "--out", root()}, "nolist: can't be read"},
   };
   for (const auto& test : cases) {
     auto result = batchTool(test.args, {{"SLURM_ARRAY_TASK_ID", ""}});

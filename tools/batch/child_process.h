@@ -40,6 +40,9 @@ class ChildProcess {
 // several threads at once: no file this process opens leaks into another's child.
 std::unique_ptr<ChildProcess> StartChild(const ChildCommand& command, std::string* error);
 
+// The ending of a program's file name: ".exe" on Windows, empty elsewhere.
+extern const char kProgramSuffix[];
+
 // The full path of this process's executable, or empty when it can't be found.
 std::string SelfExecutablePath();
 

@@ -111,6 +111,8 @@ std::unique_ptr<ChildProcess> StartChild(const ChildCommand& command, std::strin
   return std::make_unique<PosixChild>(pid);
 }
 
+const char kProgramSuffix[] = "";
+
 std::string SelfExecutablePath() {
   std::error_code ignored;
   std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ignored);

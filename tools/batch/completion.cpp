@@ -10,6 +10,7 @@
 
 #include "tools/batch/sha256.h"
 #include "tools/batch/text_files.h"
+#include "tools/path_text.h"
 
 namespace batch {
 
@@ -108,7 +109,7 @@ fs::path OutputFolderOf(const std::vector<std::string>& messages, const fs::path
       if (end == std::string::npos) end = windows.size();
       std::string part = windows.substr(start, end - start);
       if (part == ".." || part == ".") return {};
-      if (!part.empty()) local /= part;
+      if (!part.empty()) local /= tools::TextPath(part);
       start = end + 1;
     }
     return local;
@@ -126,19 +127,19 @@ bool TreeDigest(const fs::path& tree, std::string* digest, int64_t* files, int64
     if (it->is_directory()) {
       if (it.depth() == 0) ++*elements;
     } else {
-      paths.push_back(it->path().lexically_relative(tree).generic_string());
+      paths.push_back(tools::PathText(it->path().lexically_relative(tree)));
     }
   }
   if (failed) {
-    *error = tree.string() + ": can't be listed: " + failed.message();
+    *error = tools::PathText(tree) + ": can't be listed: " + failed.message();
     return false;
   }
   std::sort(paths.begin(), paths.end());
   Sha256 listing;
   for (const std::string& path : paths) {
     std::string hex;
-    if (!hashFile(tree / path, &hex)) {
-      *error = (tree / path).string() + ": can't be read";
+    if (!hashFile(tree / tools::TextPath(path), &hex)) {
+      *error = tools::PathText(tree / tools::TextPath(path)) + ": can't be read";
       return false;
     }
     listing.Update(hex + "  " + path + "\n");

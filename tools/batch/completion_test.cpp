@@ -80,6 +80,7 @@ TEST(CompletionTest, TreeDigestIsSha256sumsListingAndFollowsEveryByte) {
   ASSERT_TRUE(batch::TreeDigest(temp.Path() + "/a", &digest, &count, &elements, &error));
   EXPECT_EQ(count, 5);
   EXPECT_EQ(elements, 4);
+#ifndef _WIN32  // sha256sum and find, the digest a user can make by hand
   auto listing = test_support::RunProcess(
       "/bin/sh", {"-c",
                   "cd \"$1\" && find . -type f | LC_ALL=C sort | sed 's|^\\./||' | "
@@ -87,6 +88,7 @@ TEST(CompletionTest, TreeDigestIsSha256sumsListingAndFollowsEveryByte) {
                   "sh", temp.Path() + "/a"});
   ASSERT_EQ(listing.exitCode, 0) << listing.err;
   EXPECT_EQ(listing.out.substr(0, 64), digest);
+#endif
 
   ASSERT_TRUE(batch::TreeDigest(temp.Path() + "/b", &other, &count, &elements, &error));
   EXPECT_EQ(other, digest);

@@ -8,6 +8,7 @@
 #include "tools/batch/child_process.h"
 #include "tools/batch/completion.h"
 #include "tools/batch/summary.h"
+#include "tools/path_text.h"
 
 namespace batch {
 
@@ -33,11 +34,11 @@ std::string runDesign(const LocalRunOptions& options, const Entry& entry) {
   fs::create_directories(folder, failed);
   ChildCommand command;
   command.argv = {options.self, "run-one",
-                  "--out",      options.root.string(),
+                  "--out",      tools::PathText(options.root),
                   "--index",    std::to_string(entry.index),
                   "--host",     options.host};
   if (options.force) command.argv.push_back("--force");
-  command.stdoutFile = (folder / kLogName).string();
+  command.stdoutFile = tools::PathText(folder / kLogName);
   std::string error;
   std::unique_ptr<ChildProcess> child = StartChild(command, &error);
   if (!child) return error;

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "tools/batch/text_files.h"
+#include "tools/path_text.h"
 
 namespace batch {
 
@@ -68,8 +69,8 @@ std::vector<Entry> PlanEntries(std::istream& list, const std::string& listName,
                       " is not valid UTF-8, so it names no file";
       notes->push_back(where + entry.design + ": not valid UTF-8");
     } else {
-      entry.design = (base / fs::path(line)).lexically_normal().string();
-      std::string problem = DesignFileProblem(entry.design);
+      entry.design = tools::PathText((base / tools::TextPath(line)).lexically_normal());
+      std::string problem = DesignFileProblem(tools::TextPath(entry.design));
       if (!problem.empty()) notes->push_back(where + entry.design + ": " + problem);
     }
     entries.push_back(std::move(entry));
@@ -81,7 +82,7 @@ bool WriteManifest(const fs::path& root, const std::vector<Entry>& entries, std:
   std::error_code failed;
   fs::create_directories(root, failed);
   if (failed) {
-    *error = root.string() + ": can't be made: " + failed.message();
+    *error = tools::PathText(root) + ": can't be made: " + failed.message();
     return false;
   }
   std::string text;
@@ -101,7 +102,7 @@ bool ReadManifest(const fs::path& root, std::vector<Entry>* entries, std::string
   const fs::path path = root / kManifestName;
   std::string text;
   if (!ReadFile(path, &text)) {
-    *error = path.string() + ": can't be read (run plan first)";
+    *error = tools::PathText(path) + ": can't be read (run plan first)";
     return false;
   }
   entries->clear();
@@ -110,7 +111,8 @@ bool ReadManifest(const fs::path& root, std::vector<Entry>* entries, std::string
     ++lineNumber;
     Entry entry;
     if (!parseEntry(line, &entry) || entry.index != static_cast<int>(entries->size()) + 1) {
-      *error = path.string() + ":" + std::to_string(lineNumber) + ": not an entry of a manifest";
+      *error =
+          tools::PathText(path) + ":" + std::to_string(lineNumber) + ": not an entry of a manifest";
       return false;
     }
     entries->push_back(std::move(entry));

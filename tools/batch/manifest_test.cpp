@@ -1,7 +1,9 @@
 #include "tools/batch/manifest.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+#ifndef _WIN32
+#include <sys/stat.h>  // mkfifo
+#endif
 
 #include <sstream>
 
@@ -14,10 +16,15 @@ namespace fs = std::filesystem;
 // Every line that isn't blank gets the next index, also one that names nothing usable: that
 // design fails on its own later instead of stopping the plan or shifting the others' indices.
 TEST(ManifestTest, EachLineGetsAnIndexAndBadOnesANote) {
+#ifdef _WIN32
+  GTEST_SKIP() << "one line names a FIFO, which Windows lacks";
+#endif
   test_support::TempFolder temp;
   temp.WriteFile("a/Site.dgn", "{}");
   temp.WriteFile("b/Site.dgn", "{}");
+#ifndef _WIN32  // the test is skipped there
   ASSERT_EQ(mkfifo((temp.Path() + "/Pipe.dgn").c_str(), 0600), 0);
+#endif
   std::istringstream list(
       "a/Site.dgn\r\n"
       "\n"

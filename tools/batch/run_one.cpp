@@ -5,6 +5,7 @@
 #include "tools/batch/child_process.h"
 #include "tools/batch/completion.h"
 #include "tools/batch/text_files.h"
+#include "tools/path_text.h"
 
 namespace batch {
 
@@ -46,7 +47,7 @@ RunOneStatus RunOne(const RunOneOptions& options, const Entry& entry, std::ostre
   std::error_code failed;
   fs::create_directories(folder / "drive_c", failed);
   if (failed) {
-    out << describe(entry) << ": " << (folder / "drive_c").string()
+    out << describe(entry) << ": " << tools::PathText(folder / "drive_c")
         << " can't be made: " << failed.message() << std::endl;
     return kRunOneFailed;
   }
@@ -59,17 +60,17 @@ RunOneStatus RunOne(const RunOneOptions& options, const Entry& entry, std::ostre
     outcome.reason = entry.problem;
     return fail(folder, entry, outcome, out);
   }
-  if (std::string problem = DesignFileProblem(entry.design); !problem.empty()) {
+  if (std::string problem = DesignFileProblem(tools::TextPath(entry.design)); !problem.empty()) {
     outcome.reason = problem;
     return fail(folder, entry, outcome, out);
   }
 
   ChildCommand command;
-  command.argv = {options.host, "--drive-c", (folder / "drive_c").string(), entry.design,
+  command.argv = {options.host, "--drive-c", tools::PathText(folder / "drive_c"), entry.design,
                   "tolvane export"};
-  command.workingDir = fs::path(entry.design).parent_path().string();
-  command.stdoutFile = (folder / kStdoutName).string();
-  command.stderrFile = (folder / kStderrName).string();
+  command.workingDir = tools::PathText(tools::TextPath(entry.design).parent_path());
+  command.stdoutFile = tools::PathText(folder / kStdoutName);
+  command.stderrFile = tools::PathText(folder / kStderrName);
   const auto start = std::chrono::steady_clock::now();
   std::string error;
   std::unique_ptr<ChildProcess> host = StartChild(command, &error);
@@ -89,7 +90,7 @@ RunOneStatus RunOne(const RunOneOptions& options, const Entry& entry, std::ostre
     outcome.reason = "the folder the export named is not in the design's drive C";
     return fail(folder, entry, outcome, out);
   }
-  outcome.tree = tree.lexically_relative(folder).generic_string();
+  outcome.tree = tools::PathText(tree.lexically_relative(folder));
   if (!TreeDigest(tree, &outcome.digest, &outcome.files, &outcome.elements, &error)) {
     outcome.reason = error;
     return fail(folder, entry, outcome, out);

@@ -6,6 +6,7 @@
 #include "tools/batch/completion.h"
 #include "tools/batch/summary.h"
 #include "tools/batch/text_files.h"
+#include "tools/path_text.h"
 
 namespace batch {
 
@@ -37,8 +38,8 @@ bool runClient(const std::vector<std::string>& argv, const fs::path& scratch, st
     *error = argv[0] + " is not found in PATH";
     return false;
   }
-  command.stdoutFile = (scratch / (argv[0] + ".out")).string();
-  command.stderrFile = (scratch / (argv[0] + ".err")).string();
+  command.stdoutFile = tools::PathText(scratch / (argv[0] + ".out"));
+  command.stderrFile = tools::PathText(scratch / (argv[0] + ".err"));
   std::unique_ptr<ChildProcess> child = StartChild(command, error);
   if (!child) return false;
   const ChildExit exit = child->Wait();
@@ -86,7 +87,7 @@ std::string SlurmScript(const SlurmOptions& options) {
       "#SBATCH --job-name=tolvane-batch\n"
       "#SBATCH --ntasks=1\n"
       "exec " +
-      shellQuoted(options.self) + " run-one --out " + shellQuoted(options.root.string()) +
+      shellQuoted(options.self) + " run-one --out " + shellQuoted(tools::PathText(options.root)) +
       " --host " + shellQuoted(options.host);
   if (options.force) script += " --force";
   return script + "\n";
@@ -103,9 +104,9 @@ bool RunOnSlurm(const SlurmOptions& options, const std::vector<Entry>& entries,
 
   std::vector<std::string> submit = {"sbatch", "--parsable"};
   submit.push_back("--array=" + ArrayRanges(indices) + "%" + std::to_string(options.throttle));
-  submit.push_back("--output=" + (scratch / "%A_%a.log").string());
+  submit.push_back("--output=" + tools::PathText(scratch / "%A_%a.log"));
   for (const std::string& option : options.sbatchOptions) submit.push_back(option);
-  submit.push_back(script.string());
+  submit.push_back(tools::PathText(script));
   std::string out;
   if (!runClient(submit, scratch, &out, error)) return false;
   const std::string job = out.substr(0, out.find_first_of(";\n"));

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <thread>
 
+#include "tools/path_text.h"
 #include "tools/utf8_sequence.h"
 
 namespace batch {
@@ -55,7 +56,7 @@ bool WriteFileAtomically(const fs::path& path, const std::string& contents, std:
     if (!out) {
       std::error_code ignored;
       fs::remove(temp, ignored);
-      *error = path.string() + ": can't be written";
+      *error = tools::PathText(path) + ": can't be written";
       return false;
     }
   }
@@ -64,7 +65,7 @@ bool WriteFileAtomically(const fs::path& path, const std::string& contents, std:
   if (failed) {
     std::error_code ignored;
     fs::remove(temp, ignored);
-    *error = path.string() + ": can't be written: " + failed.message();
+    *error = tools::PathText(path) + ": can't be written: " + failed.message();
     return false;
   }
   return true;
