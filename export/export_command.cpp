@@ -20,10 +20,13 @@ struct ScanCriteriaDeleter {
 };
 using ScanCriteriaOwner = std::unique_ptr<ScanCriteria, ScanCriteriaDeleter>;
 
+// The model section of the graphic elements. The host documents it by its number only.
+constexpr auto kGraphicElementsSection = static_cast<DgnModelSections>(4);
+
 void scanModel(DgnModelRefP modelRef, PFScanElemRefCallback callback, CallbackArgP argument) {
   ScanCriteriaOwner criteria(ScanCriteria::Create());
   criteria->SetModelRef(modelRef);
-  criteria->SetModelSections(DgnModelSections::GraphicElements);
+  criteria->SetModelSections(kGraphicElementsSection);
   criteria->SetDrawnElements();
   criteria->SetElemRefCallback(callback, argument);
   criteria->Scan();

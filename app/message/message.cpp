@@ -42,7 +42,7 @@ std::wstring formatWide(const wchar_t* format, va_list args) {
 void printMessage(const char* format, ...) {
   if (!format) format = "";
   WString wideFormat;
-  BeStringUtilities::CurrentLocaleCharToWChar(wideFormat, format);
+  wideFormat.AssignA(format);
   va_list args;
   va_start(args, format);
   const std::wstring text = formatWide(toRuntimeFormat(wideFormat.c_str()).c_str(), args);
