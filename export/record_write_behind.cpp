@@ -82,10 +82,10 @@ void RecordWriteBehind::Hand() {
   if (m_reportedFailure) return;
   ElementRecords& records = Slot(m_nextHanded);
   if (records.makeFolder) {
-    const int status = makeNewElementFolder(records.folder.path);
-    records.folderTaken = status == static_cast<int>(BeFileNameStatus::AlreadyExists);
+    const NewFolder made = makeNewElementFolder(records.folder.path);
+    records.folderTaken = made == NewFolder::Taken;
     if (records.folderTaken) return;
-    records.folderMade = status == 0;
+    records.folderMade = made == NewFolder::Made;
   }
   if (!m_thread.joinable()) {
     writeRecords(records);

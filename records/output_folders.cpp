@@ -12,7 +12,15 @@
 
 namespace {
 
-constexpr int kRefused = static_cast<int>(BeFileNameStatus::IllegalName);
+// The status of a folder refused before any creation: any non-zero value is a failure, the
+// one thing the host documents of its statuses.
+constexpr int kRefused = 1;
+
+// A host status of success: 0, as the host documents every status.
+bool succeeded(BeFileNameStatus status) { return static_cast<int>(status) == 0; }
+
+// The part mask of a file's name and extension ("Site.dgn"), documented by its number.
+constexpr int kNameAndExtension = 12;
 
 // A stem that would put the main output folder at C:\Temp itself or above it.
 bool namesTempOrAbove(const WString& stem) { return stem.empty() || stem == L"." || stem == L".."; }
@@ -23,7 +31,8 @@ bool namesTempOrAbove(const WString& stem) { return stem.empty() || stem == L"."
 // A failed removal is not reported: the creation that follows decides the outcome.
 int replaceFolder(const WString& path) {
   const BeFileNameStatus status = BeFileName::CreateNewDirectory(path.c_str());
-  if (status != BeFileNameStatus::AlreadyExists) return static_cast<int>(status);
+  if (succeeded(status) || !BeFileName::DoesPathExist(path.c_str()))
+    return static_cast<int>(status);
   BeFileName::EmptyAndRemoveDirectory(path.c_str());
   return static_cast<int>(BeFileName::CreateNewDirectory(path.c_str()));
 }
@@ -78,7 +87,7 @@ void makeFolderName(WString& name) {
 WString folderNamePrefix(const DgnModel& model) {
   WString name;
   if (const DgnFile* file = model.GetDgnFileP()) {
-    name.append(BeFileName(BeFileName::NameAndExt, file->GetFileName().c_str()));
+    name.append(BeFileName(kNameAndExtension, file->GetFileName().c_str()));
   }
   name.append(L" - ");
   name.append(model.GetModelName());
@@ -148,8 +157,11 @@ int createElementFolder(WString& elementFolder, WCharCP mainFolder, ElementHandl
 
 int makeElementFolder(const WString& path) { return replaceFolder(path); }
 
-int makeNewElementFolder(const WString& path) {
-  return static_cast<int>(BeFileName::CreateNewDirectory(path.c_str()));
+// The host documents no status for a folder already there: a creation that fails where the
+// path then exists was refused for that.
+NewFolder makeNewElementFolder(const WString& path) {
+  if (succeeded(BeFileName::CreateNewDirectory(path.c_str()))) return NewFolder::Made;
+  return BeFileName::DoesPathExist(path.c_str()) ? NewFolder::Taken : NewFolder::Failed;
 }
 
 // UTF-8 texts are joined rather than converted whole: the text of a joined name is the join

@@ -50,9 +50,9 @@ int makeElementFolder(const WString& path);
 // Makes the element folder at path as a new folder, for an export whose main output folder
 // was made empty: a folder already there was made by an earlier element of the same export,
 // under a name that the file system takes for the same (on Windows "Walls" and "walls"), and
-// is left as it is. Returns 0, or the creation's status (BeFileNameStatus::AlreadyExists for
-// a folder already there).
-int makeNewElementFolder(const WString& path);
+// is left as it is. Returns Made, Taken for a folder (or anything) already there, or Failed.
+enum class NewFolder { Made, Taken, Failed };
+NewFolder makeNewElementFolder(const WString& path);
 
 // The element folders of one model's elements inside one main output folder, named as
 // createElementFolder names them. The part of the name that the model and its file give is
