@@ -1,6 +1,7 @@
 // The application's entry point, the one symbol that the library exports.
 #include "app/adapters/standin_output_lock.h"
 #include "app/adapters/standin_progress.h"
+#include "app/adapters/standin_record_files.h"
 #include "app/command_table.h"
 #include "app/platform/symbols.h"
 #include "host/mdl.h"
@@ -12,6 +13,7 @@
 extern "C" TOLVANE_EXPORTED void MdlMain(int /*argc*/, WCharCP /*argv*/[]) {
   ConnectOutputLocker(&StandInOutputLocker());
   ConnectProgress(&StandInProgress());
+  ConnectRecordFiles(&StandInRecordFiles());
   CommandTable table = makeCommandTable();
   mdlSystem_registerCommandNumbers(table.data());
   mdlParse_loadCommandTable(nullptr);

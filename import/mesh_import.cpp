@@ -8,6 +8,7 @@
 
 #include "app/message/message.h"
 #include "app/ports/progress.h"
+#include "app/ports/record_files.h"
 #include "host/dgn_folder.h"
 #include "host/dgn_model.h"
 #include "host/element_handle.h"
@@ -129,7 +130,8 @@ bool importGeometryRecord(WCharCP subFolderPath) {
   // nothing of it is imported. A text that fails at its first value holds no members.
   std::string text;
   GeoRecord record;  // a file that can't be read holds no members, as an empty record
-  if (BeFile::ReadEntireFile(text, fileName.c_str()) == BeFileStatus::Success &&
+  RecordFiles* files = ConnectedRecordFiles();
+  if (files && files->Read(fileName.c_str(), &text) &&
       readGeoRecord(text, &record) != GeoParse::Parsed) {
     if (beginsAsContainer(text)) {
       printMessage("Invalid geometry in Json file %S", fileName.c_str());

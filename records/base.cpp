@@ -1,31 +1,20 @@
 #include "records/base.h"
 
-#include <cstdint>
 #include <cstring>
-#include <limits>
 #include <string>
 
 #include "app/message/message.h"
-#include "host/file_name.h"
 #include "host/wstring.h"
 #include "records/output_folders.h"
 #include "records/record_text_writer.h"
 
 namespace {
 
-// Writes all of text to a new file in one write. CutShort: the file was created but not every
-// byte reached it, or it could not be closed cleanly.
-// The file is opened by its wide name, so that a name the locale can't spell still names it.
+// Through the connected record files, which open a file by its wide name, so that a name the
+// locale can't spell still names it. With none connected nothing is written.
 RecordFileOutcome writeWholeFile(WCharCP path, std::string_view text) {
-  if (text.size() > std::numeric_limits<uint32_t>::max()) return RecordFileOutcome::NotOpened;
-  BeFile file;
-  if (file.Create(path) != BeFileStatus::Success) return RecordFileOutcome::NotOpened;
-  const uint32_t size = static_cast<uint32_t>(text.size());
-  uint32_t written = 0;
-  const bool wrote =
-      file.Write(&written, text.data(), size) == BeFileStatus::Success && written == size;
-  const bool closed = file.Close() == BeFileStatus::Success;
-  return wrote && closed ? RecordFileOutcome::Written : RecordFileOutcome::CutShort;
+  RecordFiles* files = ConnectedRecordFiles();
+  return files ? files->Write(path, text) : RecordFileOutcome::NotOpened;
 }
 
 }  // namespace
@@ -68,7 +57,9 @@ namespace {
 
 // A file cut short would be read back as a different document; none is better. A file that
 // could not be opened was not touched and is left as it was.
-void removeCutShort(WCharCP path) { BeFileName::BeDeleteFile(path); }
+void removeCutShort(WCharCP path) {
+  if (RecordFiles* files = ConnectedRecordFiles()) files->Remove(path);
+}
 
 void reportUnwrittenFile(WCharCP path) { printMessage("Can't write file %S", path); }
 

@@ -3,6 +3,7 @@
 
 #include <string_view>
 
+#include "app/ports/record_files.h"
 #include "host/host_types.h"
 #include "host/wstring.h"
 
@@ -33,7 +34,7 @@ struct RecordFolder {
 // of it is removed, so a record file is either whole or absent. Nothing is reported, so that the
 // export may write on one thread and report on another: reportUnwrittenRecord then gives the
 // message "Can't write file %S" for a file that putRecordText did not write.
-enum class RecordFileOutcome { Written, NotOpened, CutShort };
+using RecordFileOutcome = RecordFiles::Outcome;
 RecordFileOutcome putRecordText(const RecordFolder& folder, const char* fileName,
                                 std::string_view text);
 void reportUnwrittenRecord(const RecordFolder& folder, const char* fileName);
