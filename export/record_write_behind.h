@@ -11,8 +11,8 @@
 // claims tell names apart, and a folder that the file system takes for one made before (on
 // Windows "Walls" for "walls") is found when it is made, and its element is not written.
 //
-// The writing thread asks the host for nothing but file operations (BeFile's Create, Write
-// and Close, and BeFileName::BeDeleteFile for a file cut short); the elements, the message
+// The writing thread asks for nothing but the connected record files (app/ports/
+// record_files.h: write a file whole, remove one cut short); the elements, the message
 // output and the status service are used on the caller's thread only. That the host's file
 // functions may be called from a second thread is an assumption; TOLVANE_WRITE_INLINE=1 drops
 // it (see MachineMode).
