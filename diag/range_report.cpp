@@ -29,7 +29,7 @@ void rangeReportCommand(WCharCP /*unparsed*/) {
   }
   // Without a display handler or a basis range there is no sound range to print.
   DisplayHandler* display = element.GetHandler(MISSING_HANDLER_PERMISSION_None).GetDisplayHandler();
-  DRange3d range = DRange3d::NullRange();
+  DRange3d range{};  // filled by the display handler before any use
   if (!display || !display->GetBasisRange(element, range)) {
     printMessage("Can't get range of element %llu", id);
     return;
